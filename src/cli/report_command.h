@@ -1,0 +1,21 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace strovanik::cli {
+
+// Exit statuses of strovanik-report; with several files the highest one wins.
+enum ExitStatus : int {
+    kExitReported = 0,
+    kExitNotReported = 1,  // not an AVI file, or a file that is missing or cannot be read
+    kExitUsage = 2,
+    kExitIncomplete = 3,  // the report ended early
+};
+
+// Runs strovanik-report with its arguments (without the program name) and returns the exit
+// status. Reports go to `out` byte for byte; messages go to `err`, one line each.
+int runReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace strovanik::cli

@@ -1,0 +1,154 @@
+#include "container/avi_header_scan.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <vector>
+
+#include "container/little_endian.h"
+
+namespace strovanik::container {
+
+namespace {
+
+constexpr std::int64_t kBlock = 64 * 1024;
+// Everything read at a list lies within its first 104 bytes (a record of 84 bytes at +20).
+constexpr std::int64_t kLookahead = 128;
+
+// A window of the file held in memory. The search runs over it; reads that fall outside
+// it (the odml branch's jumps) go to the source itself.
+class ScanWindow {
+public:
+    explicit ScanWindow(ByteSource& source) : source_(source) {}
+
+    // Loads the bytes the search needs from `start` on.
+    void load(std::int64_t start) {
+        start_ = start;
+        const std::int64_t length = std::min(kBlock + kLookahead, kScanLimit + kLookahead - start);
+        bytes_.resize(static_cast<std::size_t>(length));
+        readPadded(source_, start, bytes_);
+    }
+
+    std::int64_t start() const { return start_; }
+    // Offsets below this are searched in this window.
+    std::int64_t searchEnd() const { return std::min(start_ + kBlock, kScanLimit); }
+    const std::uint8_t* at(std::int64_t offset) const {
+        return bytes_.data() + (offset - start_);
+    }
+
+    template <std::size_t N>
+    std::array<std::uint8_t, N> read(std::int64_t offset) const {
+        std::array<std::uint8_t, N> out{};
+        if (offset >= start_ && offset + static_cast<std::int64_t>(N) <=
+                                    start_ + static_cast<std::int64_t>(bytes_.size())) {
+            std::copy_n(at(offset), N, out.begin());
+        } else {
+            readPadded(source_, offset, out);
+        }
+        return out;
+    }
+
+private:
+    ByteSource& source_;
+    std::int64_t start_ = 0;
+    std::vector<std::uint8_t> bytes_;
+};
+
+FourCc codeAt(const std::uint8_t* p) { return {p[0], p[1], p[2], p[3]}; }
+
+bool isListAt(const std::uint8_t* p) {
+    return (p[0] & 0xDF) == 'L' && upperAscii(p[1]) == 'I' && upperAscii(p[2]) == 'S' &&
+           upperAscii(p[3]) == 'T';
+}
+
+// Positions in the odml branch are 1-based and signed 32-bit: a sum that leaves that range
+// fails, and so does a position below 1.
+std::optional<std::int32_t> addChecked(std::int32_t a, std::int64_t b) {
+    const std::int64_t sum = static_cast<std::int64_t>(a) + b;
+    if (sum < std::numeric_limits<std::int32_t>::min() ||
+        sum > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(sum);
+}
+
+std::optional<std::int32_t> position(std::int32_t p, std::int32_t size, std::int32_t plus,
+                                     std::int32_t extra = 0) {
+    auto sum = addChecked(p, size);
+    if (sum) sum = addChecked(*sum, plus);
+    if (sum && extra != 0) sum = addChecked(*sum, extra);
+    if (!sum || *sum < 1) return std::nullopt;
+    return sum;
+}
+
+// The odml list at 1-based position p: the make-info text lies in a JUNK chunk right after
+// it, or after one list that follows it. Returns false when the analysis is abandoned.
+bool readMakeInfo(const ScanWindow& window, std::int32_t p, AviHeaderSet& headers) {
+    const std::int32_t odmlSize = readInt32(window.read<4>(p - 1 + 4));
+    const auto nextAt = position(p, odmlSize, 8);
+    if (!nextAt) return false;
+    FourCc nextChunkId = window.read<4>(*nextAt - 1);
+    std::int32_t extraListSpan = 0;
+    if (nextChunkId == fourCc("LIST")) {
+        const auto sizeAt = position(p, odmlSize, 12);
+        if (!sizeAt) return false;
+        const auto span = addChecked(readInt32(window.read<4>(*sizeAt - 1)), 8);
+        if (!span) return false;
+        extraListSpan = *span;
+        const auto afterListAt = position(p, odmlSize, 8, extraListSpan);
+        if (!afterListAt) return false;
+        nextChunkId = window.read<4>(*afterListAt - 1);
+    }
+    if (nextChunkId == fourCc("JUNK")) {
+        const auto dataAt = position(p, odmlSize, 16, extraListSpan);
+        if (!dataAt) return false;
+        headers.makeInfo = window.read<AviHeaderSet::kMakeInfoSize>(*dataAt - 1);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<AviHeaderSet> scanAviHeaders(ByteSource& source) {
+    AviHeaderSet headers;
+    ScanWindow window(source);
+    for (std::int64_t blockStart = 0; blockStart < kScanLimit; blockStart += kBlock) {
+        window.load(blockStart);
+        const std::int64_t end = window.searchEnd();
+        for (std::int64_t offset = blockStart; offset < end; ++offset) {
+            const std::uint8_t* probe = window.at(offset);
+            if (!isListAt(probe)) continue;
+            const FourCc listType = upperCased(codeAt(probe + 8));
+            if (listType == fourCc("HDRL")) {
+                headers.mainHeader = AviMainHeader::fromBytes(
+                    std::span<const std::uint8_t, AviMainHeader::kSize>(probe + 20,
+                                                                        AviMainHeader::kSize));
+            } else if (listType == fourCc("STRL")) {
+                const FourCc streamType = upperCased(codeAt(probe + 20));
+                const AviStreamRecord record(
+                    std::span<const std::uint8_t, AviStreamRecord::kSize>(probe + 20,
+                                                                          AviStreamRecord::kSize));
+                if (streamType == fourCc("VIDS")) {
+                    headers.videoStream = record;
+                } else if (streamType == fourCc("AUDS")) {
+                    if (headers.audioState == 1) {
+                        headers.audioStream1 = record;
+                        headers.audioState = 3;
+                    } else {
+                        headers.audioStream2 = record;
+                        headers.audioState = 2;
+                    }
+                }
+            } else if (listType == fourCc("ODML")) {
+                if (!readMakeInfo(window, static_cast<std::int32_t>(offset + 1), headers)) {
+                    return std::nullopt;
+                }
+            } else if (listType == fourCc("MOVI")) {
+                return headers;
+            }
+        }
+    }
+    return headers;
+}
+
+}  // namespace strovanik::container

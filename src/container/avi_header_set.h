@@ -1,0 +1,111 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "container/four_cc.h"
+
+namespace strovanik::container {
+
+// The data of the avih chunk: fourteen signed 32-bit numbers.
+struct AviMainHeader {
+    static constexpr std::size_t kSize = 56;
+
+    std::int32_t dwMicroSecPerFrame = 0;
+    std::int32_t dwMaxBytesPerSec = 0;
+    std::int32_t dwPaddingGranularity = 0;
+    std::int32_t dwFlags = 0;
+    std::int32_t dwTotalFrames = 0;
+    std::int32_t dwInitialFrames = 0;
+    std::int32_t dwStreams = 0;
+    std::int32_t dwSuggestedBufferSize = 0;
+    std::int32_t dwWidth = 0;
+    std::int32_t dwHeight = 0;
+    std::array<std::int32_t, 4> dwReserved{};
+
+    static AviMainHeader fromBytes(std::span<const std::uint8_t, kSize> bytes);
+};
+
+// A stream header (strh data, 56 bytes), the strf chunk header and the first 20 bytes of
+// the stream format, read in one piece. The format bytes have two sets of names: the
+// BITMAPINFOHEADER names for a video stream and the WAVEFORMATEX names for an audio stream.
+// The record keeps the bytes; the accessors are the two views.
+class AviStreamRecord {
+public:
+    static constexpr std::size_t kSize = 84;
+
+    AviStreamRecord() = default;
+    explicit AviStreamRecord(std::span<const std::uint8_t, kSize> bytes);
+
+    std::span<const std::uint8_t, kSize> bytes() const { return bytes_; }
+
+    // Stream header.
+    FourCc fccType() const { return code(0); }
+    FourCc fccHandler() const { return code(4); }
+    std::int32_t dwFlags() const { return int32At(8); }
+    std::int32_t dwPriorityLanguage() const { return int32At(12); }
+    std::int32_t dwInitialFrames() const { return int32At(16); }
+    std::int32_t dwScale() const { return int32At(20); }
+    std::int32_t dwRate() const { return int32At(24); }
+    std::int32_t dwStart() const { return int32At(28); }
+    std::int32_t dwLength() const { return int32At(32); }
+    std::int32_t dwSuggestedBufferSize() const { return int32At(36); }
+    std::int32_t dwQuality() const { return int32At(40); }
+    std::int32_t dwSampleSize() const { return int32At(44); }
+    std::int32_t rcFrameLeftTop() const { return int32At(48); }
+    std::int32_t rcFrameRightBottom() const { return int32At(52); }
+    FourCc strfId() const { return code(56); }
+    std::int32_t strfSize() const { return int32At(60); }
+
+    // Video view of the format.
+    std::int16_t biSizeLow() const { return int16At(64); }
+    std::int16_t biSizeHigh() const { return int16At(66); }
+    std::int32_t biWidth() const { return int32At(68); }
+    std::int32_t biHeight() const { return int32At(72); }
+    std::int16_t biPlanes() const { return int16At(76); }
+    std::int16_t biBitCount() const { return int16At(78); }
+    FourCc biCompression() const { return code(80); }
+
+    // Audio view of the same bytes.
+    std::int16_t wFormatTag() const { return int16At(64); }
+    std::int16_t nChannels() const { return int16At(66); }
+    std::int32_t nSamplesPerSec() const { return int32At(68); }
+    std::int32_t nAvgBytesPerSec() const { return int32At(72); }
+    std::int16_t nBlockAlign() const { return int16At(76); }
+    std::int16_t wBitsPerSample() const { return int16At(78); }
+    FourCc cbSizeAndExtra() const { return code(80); }
+
+private:
+    FourCc code(std::size_t at) const;
+    std::int32_t int32At(std::size_t at) const;
+    std::int16_t int16At(std::size_t at) const;
+
+    std::array<std::uint8_t, kSize> bytes_{};
+};
+
+// Everything the header scan gathers from one AVI file; all zero when nothing was found.
+struct AviHeaderSet {
+    static constexpr std::size_t kMakeInfoSize = 35;
+
+    AviMainHeader mainHeader;
+    AviStreamRecord videoStream;
+    AviStreamRecord audioStream1;
+    AviStreamRecord audioStream2;
+    std::array<std::uint8_t, kMakeInfoSize> makeInfo{};  // the bytes of the JUNK chunk
+    std::int16_t audioState = 1;  // 1: no audio stream, 3: exactly one, 2: two or more
+};
+
+// The make-info text as the reports show it, in UTF-8: the unknown word when the field's
+// first five bytes are zero, the editing word when it holds 35 spaces (either padded with
+// spaces to 35 characters), otherwise the 35 bytes as read, NUL characters included.
+std::string normalizedMakeInfo(const AviHeaderSet& headers, std::string_view unknownWord,
+                               std::string_view editingWord);
+
+// The text of a four-character code as read (CP949 for bytes of 0x80 and above).
+std::string fourCcText(FourCc code);
+
+}  // namespace strovanik::container

@@ -1,0 +1,62 @@
+#include "container/file_source.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "container/text_encoding.h"
+
+namespace strovanik::container {
+
+namespace fs = std::filesystem;
+
+FileSource::OpenResult FileSource::open(std::string_view utf8Path) {
+    OpenResult result;
+    if (utf8Path.empty()) {
+        result.status = OpenStatus::Missing;
+        result.reason = "no such file";
+        return result;
+    }
+    const fs::path path = pathFromUtf8(utf8Path);
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (status.type() == fs::file_type::not_found) {
+        result.status = OpenStatus::Missing;
+        result.reason = "no such file";
+        return result;
+    }
+    if (error) {
+        result.reason = error.message();
+        return result;
+    }
+    if (status.type() != fs::file_type::regular) {
+        result.reason = status.type() == fs::file_type::directory ? "is a folder" : "not a regular file";
+        return result;
+    }
+    const std::uintmax_t length = fs::file_size(path, error);
+    if (error) {
+        result.reason = error.message();
+        return result;
+    }
+    std::ifstream stream(path, std::ios::binary | std::ios::in);
+    if (!stream.is_open()) {
+        result.reason = "cannot be opened for reading";
+        return result;
+    }
+    result.status = OpenStatus::Opened;
+    result.source.reset(new FileSource(std::move(stream), static_cast<std::int64_t>(length)));
+    return result;
+}
+
+std::size_t FileSource::readAt(std::int64_t offset, std::span<std::uint8_t> out) {
+    if (offset < 0 || offset >= size_ || out.empty()) return 0;
+    stream_.clear();
+    stream_.seekg(offset, std::ios::beg);
+    if (!stream_) throw ReadError("cannot seek in the file");
+    stream_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+    const auto got = static_cast<std::size_t>(stream_.gcount());
+    if (stream_.bad()) throw ReadError("the file cannot be read");
+    bytesRead_ += static_cast<std::int64_t>(got);
+    return got;
+}
+
+}  // namespace strovanik::container

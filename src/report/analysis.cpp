@@ -1,0 +1,114 @@
+#include "report/analysis.h"
+
+#include <array>
+
+#include "catalogue/audio_format_catalogue.h"
+#include "catalogue/video_codec_catalogue.h"
+#include "container/avi_header_scan.h"
+#include "container/file_source.h"
+
+namespace strovanik::report {
+
+namespace {
+
+using container::ContainerKind;
+
+CodecTexts nameCodecs(const container::AviHeaderSet& headers) {
+    CodecTexts codecs;
+    codecs.videoCodecText = catalogue::describeVideoCodec(headers.videoStream.fccHandler(),
+                                                          headers.videoStream.biCompression());
+    codecs.audioCodecText1 = catalogue::describeAudioFormat(
+        static_cast<std::uint16_t>(headers.audioStream1.wFormatTag()));
+    if (headers.audioState == 2) {
+        codecs.audioCodecText2 = catalogue::describeAudioFormat(
+            static_cast<std::uint16_t>(headers.audioStream2.wFormatTag()));
+    }
+    return codecs;
+}
+
+void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, Outcome& outcome) {
+    outcome.status = Outcome::Status::Reported;
+    auto headers = container::scanAviHeaders(source);
+    if (!headers) {
+        outcome.problem = "the header scan gave up on an impossible odml list size";
+        return;
+    }
+    outcome.headers = std::move(headers);
+    outcome.codecs = nameCodecs(*outcome.headers);
+    try {
+        outcome.runTime = computeRunTime(outcome.headers->mainHeader);
+    } catch (const FigureError& error) {
+        outcome.problem = std::string("running time: ") + error.what();
+        return;
+    }
+    const ReportInput input{*outcome.headers, request.fileName, request.fileSize,
+                            outcome.riffSize, *outcome.runTime, outcome.codecs};
+    // The size row never fails, and it comes before any row that can.
+    outcome.sizeMegabytes =
+        DerivedMeasures(*outcome.headers, request.fileSize, outcome.riffSize, *outcome.runTime)
+            .sizeMegabytes();
+    try {
+        writeReport(request.layout, input, outcome.report);
+        outcome.complete = true;
+    } catch (const FigureError& error) {
+        outcome.problem = std::string("a figure failed: ") + error.what();
+    }
+}
+
+}  // namespace
+
+Outcome analyse(container::ByteSource& source, const AnalysisRequest& request) {
+    Outcome outcome;
+    std::array<std::uint8_t, 12> first{};
+    try {
+        container::readPadded(source, 0, first);
+        const container::Recognition recognition = container::recogniseContainer(first);
+        outcome.kind = recognition.kind;
+        outcome.riffSize = recognition.riffSize;
+        if (recognition.kind != ContainerKind::Avi) {
+            outcome.status = Outcome::Status::Refused;
+            return outcome;
+        }
+        analyseAvi(source, request, outcome);
+    } catch (const container::ReadError& error) {
+        if (outcome.status == Outcome::Status::Reported) {
+            // The scan had begun: like an abandoned scan, the report stays empty.
+            outcome.report.clear();
+            outcome.complete = false;
+        } else {
+            outcome.status = Outcome::Status::Unreadable;
+        }
+        outcome.problem = error.what();
+    }
+    return outcome;
+}
+
+Outcome analyseFile(std::string_view utf8Path, std::string_view fileName, ReportLayout layout,
+                    std::optional<std::int64_t> fileSize) {
+    auto opened = container::FileSource::open(utf8Path);
+    if (opened.status != container::FileSource::OpenStatus::Opened) {
+        Outcome outcome;
+        outcome.status = opened.status == container::FileSource::OpenStatus::Missing
+                             ? Outcome::Status::Missing
+                             : Outcome::Status::Unreadable;
+        outcome.problem = opened.reason;
+        return outcome;
+    }
+    const AnalysisRequest request{fileName, fileSize.value_or(opened.source->size()), layout};
+    return analyse(*opened.source, request);
+}
+
+}  // namespace strovanik::report
+
+namespace strovanik::report {
+
+std::string_view bareFileName(std::string_view path) {
+#ifdef _WIN32
+    const std::size_t cut = path.find_last_of("\\/");
+#else
+    const std::size_t cut = path.find_last_of('/');
+#endif
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+}  // namespace strovanik::report

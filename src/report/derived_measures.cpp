@@ -1,0 +1,109 @@
+#include "report/derived_measures.h"
+
+#include <cmath>
+#include <limits>
+
+#include "report/number_text.h"
+
+namespace strovanik::report {
+
+namespace {
+
+double checked(double value) {
+    if (!std::isfinite(value)) throw FigureError("overflow");
+    return value;
+}
+
+double divided(double dividend, double divisor) {
+    if (divisor == 0) throw FigureError(dividend == 0 ? "invalid operation" : "division by zero");
+    return checked(dividend / divisor);
+}
+
+}  // namespace
+
+ReportLayout chooseLayout(bool koreanChecked, bool briefChecked) {
+    if (!koreanChecked) return ReportLayout::English;
+    return briefChecked ? ReportLayout::KoreanBrief : ReportLayout::KoreanDetailed;
+}
+
+std::string_view reportLayoutName(ReportLayout layout) {
+    switch (layout) {
+        case ReportLayout::English: return "english";
+        case ReportLayout::KoreanDetailed: return "korean";
+        case ReportLayout::KoreanBrief: return "brief";
+    }
+    return "korean";
+}
+
+RunTime computeRunTime(const container::AviMainHeader& mainHeader) {
+    // The division comes first, as the running time has always been worked out.
+    const double seconds = static_cast<double>(mainHeader.dwMicroSecPerFrame) / 1'000'000.0 *
+                           static_cast<double>(mainHeader.dwTotalFrames);
+    const double rounded = std::nearbyint(seconds);  // halves to the even neighbour
+    if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
+          rounded <= std::numeric_limits<std::int32_t>::max())) {
+        throw FigureError("the running time overflows");
+    }
+    RunTime t;
+    t.runSeconds = static_cast<std::int32_t>(rounded);
+    t.runHours = t.runSeconds / 3600;
+    t.runMinutes = t.runSeconds % 3600 / 60;
+    t.runRestSeconds = t.runSeconds % 3600 % 60;
+    return t;
+}
+
+double DerivedMeasures::sizeMegabytes() const {
+    return static_cast<double>(fileSize_) / 1024.0 / 1024.0;
+}
+
+std::string DerivedMeasures::sizeMegabytesText() const {
+    const double mb = sizeMegabytes();
+    if (mb < 10) return patternForm(std::floor(mb * 100) / 100, "0.00 ");
+    if (mb < 100) return patternForm(std::floor(mb * 10) / 10, "00.0 ");
+    return patternForm(std::floor(mb), "#### ");
+}
+
+double DerivedMeasures::totalRate() const {
+    return std::floor(divided(divided(riffSize_, runTime_.runSeconds), 1024));
+}
+
+double DerivedMeasures::framesPerSecond() const {
+    return divided(1'000'000.0, headers_.mainHeader.dwMicroSecPerFrame);
+}
+
+double DerivedMeasures::pictureRatio() const {
+    return divided(headers_.mainHeader.dwWidth, headers_.mainHeader.dwHeight);
+}
+
+double DerivedMeasures::videoBitrate() const {
+    double rate = divided(riffSize_, runTime_.runSeconds);
+    rate -= headers_.audioStream1.nAvgBytesPerSec();
+    if (hasSecondAudio()) rate -= headers_.audioStream2.nAvgBytesPerSec();
+    return checked(rate / 1024 * 8);
+}
+
+QualityGrade DerivedMeasures::qualityGrade() const {
+    return headers_.videoStream.dwQuality() == 10000 ? QualityGrade::High : QualityGrade::Normal;
+}
+
+bool DerivedMeasures::hasAudio() const {
+    return container::upperCased(headers_.audioStream1.fccType()) == container::fourCc("AUDS");
+}
+
+bool DerivedMeasures::hasSecondAudio() const { return headers_.audioState == 2; }
+
+ChannelClass DerivedMeasures::channelClass(const container::AviStreamRecord& audio) {
+    const std::int16_t channels = audio.nChannels();
+    if (channels > 4) return ChannelClass::Surround;
+    return channels > 1 ? ChannelClass::Stereo : ChannelClass::Mono;
+}
+
+double DerivedMeasures::audioBitrate(const container::AviStreamRecord& audio) {
+    return std::floor(static_cast<double>(audio.nAvgBytesPerSec()) / 1000 * 8);
+}
+
+std::string_view DerivedMeasures::vbrMark(const container::AviStreamRecord& audio) {
+    return audio.nBlockAlign() == 1152 ? "(VBR)" : "";
+}
+
+}  // namespace strovanik::report

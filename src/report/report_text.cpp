@@ -1,0 +1,30 @@
+#include "report/report_layouts.h"
+
+namespace strovanik::report {
+
+void ReplaceReport(std::string& report, std::initializer_list<std::string_view> pieces) {
+    report.clear();
+    AppendToReport(report, pieces);
+}
+
+void AppendToReport(std::string& report, std::initializer_list<std::string_view> pieces) {
+    for (const std::string_view piece : pieces) report += piece;
+}
+
+std::string_view insertedText(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+void writeReport(ReportLayout layout, const ReportInput& input, std::string& report) {
+    switch (layout) {
+        case ReportLayout::English:
+            WriteEnglishReport(input, report);
+            return;
+        case ReportLayout::KoreanDetailed:
+            WriteKoreanDetailedReport(input, report);
+            return;
+        case ReportLayout::KoreanBrief:
+            WriteKoreanBriefReport(input, report);
+            return;
+    }
+}
+
+}  // namespace strovanik::report
