@@ -1,0 +1,153 @@
+#include "support/avi_writer.h"
+
+#include <atomic>
+#include <cctype>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace strovanik::testing {
+
+namespace fs = std::filesystem;
+
+Bytes le16(std::int16_t value) {
+    const auto v = static_cast<std::uint16_t>(value);
+    return {static_cast<std::uint8_t>(v & 0xFF), static_cast<std::uint8_t>(v >> 8)};
+}
+
+Bytes le32(std::int32_t value) {
+    const auto v = static_cast<std::uint32_t>(value);
+    return {static_cast<std::uint8_t>(v & 0xFF), static_cast<std::uint8_t>((v >> 8) & 0xFF),
+            static_cast<std::uint8_t>((v >> 16) & 0xFF), static_cast<std::uint8_t>(v >> 24)};
+}
+
+Bytes code(std::string_view text) {
+    Bytes b(4, 0);
+    for (std::size_t i = 0; i < 4 && i < text.size(); ++i) b[i] = static_cast<std::uint8_t>(text[i]);
+    return b;
+}
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+Bytes text(std::string_view bytes) { return Bytes(bytes.begin(), bytes.end()); }
+
+Bytes chunk(std::string_view id, const Bytes& data) {
+    Bytes out = concat({code(id), le32(static_cast<std::int32_t>(data.size())), data});
+    if (data.size() % 2 != 0) out.push_back(0);
+    return out;
+}
+
+Bytes list(std::string_view type, std::initializer_list<Bytes> children, std::string_view listId) {
+    Bytes body = code(type);
+    for (const Bytes& child : children) body.insert(body.end(), child.begin(), child.end());
+    const auto size = static_cast<std::int32_t>(body.size());
+    return concat({code(listId), le32(size), body});
+}
+
+Bytes riff(std::string_view formType, std::initializer_list<Bytes> children,
+           std::optional<std::int32_t> declaredSize) {
+    Bytes out = list(formType, children, "RIFF");
+    if (declaredSize) {
+        const Bytes size = le32(*declaredSize);
+        std::copy(size.begin(), size.end(), out.begin() + 4);
+    }
+    return out;
+}
+
+Bytes mainHeaderData(const MainHeaderSpec& spec) {
+    return concat({le32(spec.microSecPerFrame), le32(0), le32(0), le32(0x10), le32(spec.totalFrames),
+                   le32(0), le32(spec.streams), le32(0x100000), le32(spec.width), le32(spec.height),
+                   le32(0), le32(0), le32(0), le32(0)});
+}
+
+namespace {
+
+std::string lowered(std::string_view text, bool lower) {
+    std::string out(text);
+    if (lower) {
+        for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+Bytes streamHeaderData(std::string_view type, std::string_view handler, std::int32_t quality,
+                       std::int32_t scale, std::int32_t rate, std::int32_t sampleSize) {
+    return concat({code(type), code(handler), le32(0), le32(0), le32(0), le32(scale), le32(rate),
+                   le32(0), le32(1000), le32(0x10000), le32(quality), le32(sampleSize), le32(0),
+                   le32(0)});
+}
+
+}  // namespace
+
+Bytes videoStreamList(const VideoSpec& spec, bool lowerCase) {
+    const Bytes format = concat({le32(40), le32(spec.width), le32(spec.height), le16(1),
+                                 le16(spec.bitCount), code(spec.compression), le32(0), le32(0),
+                                 le32(0), le32(0), le32(0)});
+    return list(lowered("strl", lowerCase),
+                {chunk("strh", streamHeaderData(lowered("vids", lowerCase), spec.handler,
+                                                spec.quality, 1, 25, 0)),
+                 chunk("strf", format)});
+}
+
+Bytes audioStreamList(const AudioSpec& spec, bool lowerCase) {
+    const Bytes format = concat({le16(spec.formatTag), le16(spec.channels), le32(spec.samplesPerSec),
+                                 le32(spec.avgBytesPerSec), le16(spec.blockAlign), le16(16),
+                                 le16(0)});
+    return list(lowered("strl", lowerCase),
+                {chunk("strh", streamHeaderData(lowered("auds", lowerCase), spec.handler, -1, 1,
+                                                spec.avgBytesPerSec, 1)),
+                 chunk("strf", format)});
+}
+
+Bytes odmlWithMakeInfo(std::string_view makeInfo) {
+    return concat({list("odml", {chunk("dmlh", Bytes(248, 0))}), chunk("JUNK", text(makeInfo))});
+}
+
+Bytes buildAvi(const AviSpec& spec) {
+    Bytes header = concat({code(lowered("hdrl", spec.lowerCase)), chunk("avih", mainHeaderData(spec.main))});
+    auto add = [&header](const Bytes& part) { header.insert(header.end(), part.begin(), part.end()); };
+    if (spec.video) add(videoStreamList(*spec.video, spec.lowerCase));
+    for (const AudioSpec& audio : spec.audio) add(audioStreamList(audio, spec.lowerCase));
+    if (spec.makeInfo) add(odmlWithMakeInfo(*spec.makeInfo));
+    const Bytes hdrl = concat({code("LIST"), le32(static_cast<std::int32_t>(header.size())), header});
+
+    const Bytes frames(spec.movieBytes, 0x5A);
+    const Bytes movi = list(lowered("movi", spec.lowerCase), {chunk("00dc", frames)});
+    const Bytes index = chunk("idx1", concat({code("00dc"), le32(0x10), le32(4),
+                                             le32(static_cast<std::int32_t>(frames.size()))}));
+    return riff("AVI ", {hdrl, movi, index}, spec.riffSize);
+}
+
+void writeFile(const fs::path& path, const Bytes& bytes, std::optional<std::uint64_t> sparseLength) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        if (!out) throw std::runtime_error("cannot write " + path.string());
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    if (sparseLength) fs::resize_file(path, *sparseLength);
+}
+
+TempFolder::TempFolder() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    path_ = fs::temp_directory_path() /
+            ("strovanik-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
+    fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
+}
+
+Bytes readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace strovanik::testing
