@@ -15,7 +15,9 @@ enum ExitStatus : int {
 };
 
 // Runs strovanik-report with its arguments (without the program name) and returns the exit
-// status. Reports go to `out` byte for byte; messages go to `err`, one line each.
-int runReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// status. Reports go to `out` byte for byte; messages go to `err`, one line each. With
+// `showProgress`, a batch of files draws a progress line on `err`, which must be a terminal.
+int runReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     bool showProgress = false);
 
 }  // namespace strovanik::cli

@@ -1,0 +1,151 @@
+#include "cli/batch.h"
+
+#include <algorithm>
+#include <sstream>
+#include <thread>
+
+#include "cli/collection.h"
+#include "cli/csv_output.h"
+#include "cli/file_analysis.h"
+#include "cli/json_output.h"
+#include "cli/ordered_pool.h"
+#include "cli/progress.h"
+#include "cli/report_command.h"
+
+namespace strovanik::cli {
+
+namespace {
+
+// A batch this small is over before a progress line would help.
+constexpr std::size_t kProgressAboveFiles = 4;
+// Results that may wait for their turn, per worker: enough to keep the workers busy
+// while the output of a slow file is written, few enough to keep memory flat.
+constexpr std::size_t kWindowPerWorker = 16;
+
+// What one file adds to the output, made on a worker and written on the calling thread.
+struct FileOutput {
+    std::string text;       // written to `out` before the messages
+    std::string messages;   // written to `err`, each line with its line end
+    std::string textAfter;  // written to `out` after them
+    int status = kExitReported;
+};
+
+struct Expansion {
+    std::vector<std::string> files;
+    bool folderNamed = false;
+    int status = kExitReported;
+};
+
+Expansion expand(const std::vector<std::string>& paths, bool recursive, std::ostream& err) {
+    Expansion expansion;
+    for (const std::string& path : paths) {
+        if (!isFolder(path)) {
+            expansion.files.push_back(path);
+            continue;
+        }
+        expansion.folderNamed = true;
+        FolderFiles found = aviFilesInFolder(path, recursive);
+        for (const std::string& problem : found.problems) {
+            err << kProgramName << ": " << problem << "\n";
+        }
+        if (!found.problems.empty()) expansion.status = kExitNotReported;
+        if (found.files.empty() && found.problems.empty()) {
+            err << kProgramName << ": " << path << ": no AVI files found\n";
+            expansion.status = kExitNotReported;
+        }
+        expansion.files.insert(expansion.files.end(), std::make_move_iterator(found.files.begin()),
+                               std::make_move_iterator(found.files.end()));
+    }
+    return expansion;
+}
+
+FileOutput textOutput(const std::string& path, bool headed, const TextReporter& textReporter) {
+    std::ostringstream text;
+    std::ostringstream messages;
+    FileOutput output;
+    output.status = textReporter(path, text, messages);
+    // Headings and the blank line after each file use the reports' own line end.
+    output.text = headed ? "==> " + path + " <==\r\n" + text.str() : text.str();
+    output.messages = messages.str();
+    if (headed) output.textAfter = "\r\n";
+    return output;
+}
+
+FileOutput recordOutput(const std::string& path, const BatchSettings& settings) {
+    const FileAnalysis analysis = analysePath(path, settings.layout);
+    const Record record = fileRecord(analysis, settings.layout);
+    FileOutput output;
+    output.status = exitStatusOf(analysis.outcome);
+    output.text = settings.format == OutputFormat::Csv ? csvRow(record) : compactJson(record);
+    if (auto line = messageLine(path, analysis.outcome)) output.messages = *line + "\n";
+    return output;
+}
+
+}  // namespace
+
+OutputFormat outputFormatNamed(std::string_view name) {
+    if (name == "json") return OutputFormat::Json;
+    if (name == "jsonl") return OutputFormat::JsonLines;
+    if (name == "csv") return OutputFormat::Csv;
+    return OutputFormat::Text;
+}
+
+unsigned defaultJobs() {
+    // Reading small files is mostly waiting on the system, so two files at once pay off
+    // even on one processor; beyond four the output thread is the limit.
+    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
+}
+
+int runBatch(const std::vector<std::string>& paths, const BatchSettings& settings,
+             const TextReporter& textReporter, std::ostream& out, std::ostream& err) {
+    const Expansion expansion = expand(paths, settings.recursive, err);
+    const std::vector<std::string>& files = expansion.files;
+    const bool headed = files.size() > 1 || expansion.folderNamed;
+    const std::size_t count = files.size();
+    int status = expansion.status;
+
+    if (settings.format == OutputFormat::Json) out << "[\n";
+    if (settings.format == OutputFormat::Csv) out << csvHeaderRow();
+
+    ProgressLine progress(err, count, settings.progress && count > kProgressAboveFiles);
+    const unsigned jobs = settings.jobs != 0 ? settings.jobs : defaultJobs();
+    runInOrder<FileOutput>(
+        count, jobs, kWindowPerWorker * jobs,
+        [&](std::size_t i) {
+            return settings.format == OutputFormat::Text
+                       ? textOutput(files[i], headed, textReporter)
+                       : recordOutput(files[i], settings);
+        },
+        [&](std::size_t i, FileOutput&& output) {
+            out << output.text;
+            switch (settings.format) {
+                case OutputFormat::Text:
+                case OutputFormat::Csv:
+                    break;
+                case OutputFormat::Json:
+                    out << (i + 1 < count ? ",\n" : "\n");
+                    break;
+                case OutputFormat::JsonLines:
+                    out << "\n";
+                    break;
+            }
+            if (!output.messages.empty()) {
+                // The file's own output comes first, as when files are reported one by one.
+                out.flush();
+                progress.clear();
+                err << output.messages;
+                err.flush();
+            }
+            out << output.textAfter;
+            out.flush();
+            status = std::max(status, output.status);
+            progress.filesDone(i + 1);
+        });
+    progress.clear();
+
+    if (settings.format == OutputFormat::Json) out << "]\n";
+    out.flush();
+    return status;
+}
+
+}  // namespace strovanik::cli

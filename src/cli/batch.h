@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/derived_measures.h"
+
+// Reporting on many files at once: the command-line paths expanded into files, the files
+// analysed a few at a time, and their output written in order.
+namespace strovanik::cli {
+
+enum class OutputFormat { Text, Json, JsonLines, Csv };
+
+// "text", "json", "jsonl" or "csv"; Text for anything else.
+OutputFormat outputFormatNamed(std::string_view name);
+
+struct BatchSettings {
+    OutputFormat format = OutputFormat::Text;
+    report::ReportLayout layout = report::ReportLayout::KoreanDetailed;
+    bool recursive = false;  // folders: take the files of every folder below them too
+    unsigned jobs = 0;       // files analysed at once; 0 lets the processors decide
+    bool progress = false;   // `err` is a terminal that may show a progress line
+};
+
+// Writes the report of one file as --format text prints it, and its messages on `err`;
+// returns the file's exit status.
+using TextReporter =
+    std::function<int(const std::string& path, std::ostream& out, std::ostream& err)>;
+
+// Reports on every file that `paths` stand for: a file for itself, a folder for the files
+// in it whose names end in ".avi" (any letter case), sorted by the byte order of their
+// UTF-8 paths, and with `recursive` those of the folders below it too. Files keep the order
+// of the command line; a failing file does not stop the others. With several files, or a
+// folder, the text of each file is headed by "==> FILE <==" and followed by an empty line.
+// Returns the highest exit status of the files, and 1 for a folder that cannot be listed or
+// holds no AVI file.
+int runBatch(const std::vector<std::string>& paths, const BatchSettings& settings,
+             const TextReporter& textReporter, std::ostream& out, std::ostream& err);
+
+// The number of files analysed at once when the user does not say.
+unsigned defaultJobs();
+
+}  // namespace strovanik::cli

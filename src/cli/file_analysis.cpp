@@ -1,0 +1,62 @@
+#include "cli/file_analysis.h"
+
+#include "cli/report_command.h"
+#include "container/file_source.h"
+
+namespace strovanik::cli {
+
+using report::Outcome;
+
+FileAnalysis analysePath(const std::string& path, report::ReportLayout layout) {
+    FileAnalysis analysis;
+    analysis.path = path;
+    auto opened = container::FileSource::open(path);
+    if (opened.status != container::FileSource::OpenStatus::Opened) {
+        analysis.outcome.status = opened.status == container::FileSource::OpenStatus::Missing
+                                      ? Outcome::Status::Missing
+                                      : Outcome::Status::Unreadable;
+        analysis.outcome.problem = opened.reason;
+        return analysis;
+    }
+    analysis.fileSize = opened.source->size();
+    const report::AnalysisRequest request{report::bareFileName(path), analysis.fileSize, layout};
+    analysis.outcome = report::analyse(*opened.source, request);
+    return analysis;
+}
+
+int exitStatusOf(const Outcome& outcome) {
+    switch (outcome.status) {
+        case Outcome::Status::Missing:
+        case Outcome::Status::Unreadable:
+        case Outcome::Status::Refused:
+            return kExitNotReported;
+        case Outcome::Status::Reported:
+            break;
+    }
+    return outcome.complete ? kExitReported : kExitIncomplete;
+}
+
+std::optional<std::string> problemText(const Outcome& outcome) {
+    switch (outcome.status) {
+        case Outcome::Status::Missing:
+            return "no such file";
+        case Outcome::Status::Unreadable:
+            return "cannot be read: " + outcome.problem;
+        case Outcome::Status::Refused:
+            return std::string(container::refusalMessage(outcome.kind));
+        case Outcome::Status::Reported:
+            break;
+    }
+    if (outcome.complete) return std::nullopt;
+    return "the report is incomplete: " + outcome.problem;
+}
+
+std::optional<std::string> messageLine(std::string_view path, const Outcome& outcome) {
+    auto problem = problemText(outcome);
+    if (!problem) return std::nullopt;
+    // The refusal messages stand alone, as the window shows them.
+    if (outcome.status == Outcome::Status::Refused) return problem;
+    return std::string(kProgramName) + ": " + std::string(path) + ": " + *problem;
+}
+
+}  // namespace strovanik::cli

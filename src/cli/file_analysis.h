@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "report/analysis.h"
+
+// One file of a batch analysed for the machine-readable outputs, which need the file's
+// length beside the outcome, and the wording of what went wrong with it.
+namespace strovanik::cli {
+
+inline constexpr std::string_view kProgramName = "strovanik-report";
+
+struct FileAnalysis {
+    std::string path;  // as given on the command line or found in a folder
+    report::Outcome outcome;
+    std::int64_t fileSize = 0;  // the length measured when the file was opened
+};
+
+// Opens `path` read-only once and analyses it in `layout`.
+FileAnalysis analysePath(const std::string& path, report::ReportLayout layout);
+
+// The file's exit status: 0 reported in full, 1 not reported, 3 the report ended early.
+int exitStatusOf(const report::Outcome& outcome);
+
+// Why the file was not reported in full, in the words of the command's messages; nothing
+// for a complete report. A refused file gets its kind's own message.
+std::optional<std::string> problemText(const report::Outcome& outcome);
+
+// The line the command writes on stderr for the file (without its line end), or nothing.
+std::optional<std::string> messageLine(std::string_view path, const report::Outcome& outcome);
+
+}  // namespace strovanik::cli

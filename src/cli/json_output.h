@@ -1,0 +1,28 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli/file_analysis.h"
+#include "report/derived_measures.h"
+
+// The machine-readable record of one file: what the report says, and the headers and
+// figures behind it, as numbers, texts and flags.
+namespace strovanik::cli {
+
+// Keys keep the order in which they are written, so that "path" comes first.
+using Record = nlohmann::ordered_json;
+
+// The record of one analysed file. Every file has "path", "kind" (null when the file could
+// not be read), "complete" and, unless it was reported in full, "error". A reported file
+// adds "report" (the text as --format text prints it, in UTF-8), and, when its headers were
+// read, the raw records, the codec texts, the shown make-info and every figure under its
+// own name; a figure that could not be computed is null. The records and figures of a
+// stream that is not there are left out, so null always means "failed".
+Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout);
+
+// The record as one line of compact JSON (no line end). Text that is not valid UTF-8 (a
+// file name in another encoding) shows U+FFFD in place of the bad bytes.
+std::string compactJson(const Record& record);
+
+}  // namespace strovanik::cli
