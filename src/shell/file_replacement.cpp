@@ -1,0 +1,94 @@
+#include "shell/file_replacement.h"
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include "container/text_encoding.h"
+
+namespace strovanik::shell {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A name beside the target that no one else uses: hidden, and random so that two windows
+// saving into one folder at once cannot meet.
+fs::path temporaryNameBeside(const fs::path& target) {
+    std::random_device random;
+    const fs::path folder = target.parent_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string suffix = std::to_string(random()) + std::to_string(random());
+        fs::path candidate = folder / ("." + target.filename().string() + ".part-" + suffix);
+        std::error_code ignored;
+        if (!fs::exists(fs::symlink_status(candidate, ignored))) return candidate;
+    }
+    return {};
+}
+
+// Puts the written bytes on the disk before the rename makes them the file, so that a crash
+// cannot leave an empty file under the user's name.
+bool flushToDisk([[maybe_unused]] const fs::path& path) {
+#ifdef _WIN32
+    return true;
+#else
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+#endif
+}
+
+}  // namespace
+
+bool replaceFileContents(std::string_view utf8Path, std::string_view bytes, std::string& problem) {
+    const fs::path target = container::pathFromUtf8(utf8Path);
+    if (utf8Path.empty() || target.filename().empty()) {
+        problem = "no file name";
+        return false;
+    }
+    const fs::path temporary = temporaryNameBeside(target);
+    if (temporary.empty()) {
+        problem = "no free temporary name";
+        return false;
+    }
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            problem = "cannot create a file in that folder";
+            return false;
+        }
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            problem = "cannot write the file (is the disk full?)";
+            return false;
+        }
+    }
+    std::error_code error;
+    if (!flushToDisk(temporary)) {
+        fs::remove(temporary, error);
+        problem = "cannot write the file to the disk";
+        return false;
+    }
+    fs::rename(temporary, target, error);
+    if (error) {
+        problem = error.message();
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace strovanik::shell

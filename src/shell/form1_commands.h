@@ -1,0 +1,82 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "shell/form_design.h"
+#include "shell/viewer_state.h"
+#include "shell/window_port.h"
+
+// The user commands of the main window, written once for every face. A face builds its
+// controls from the design table, forwards each click to `click`, and implements the port.
+//
+// Each command runs to its end before the window handles the next event. A failing step ends
+// that step only: no command leaves the window unusable, and none throws.
+namespace strovanik::shell {
+
+inline constexpr std::string_view kOpenDialogTitle = "동영상 파일 선택";
+inline constexpr std::string_view kOpenDialogFilter = "AVI 파일(*.avi)|*.avi|모든 파일(*.*)|*.*";
+inline constexpr std::string_view kSaveDialogTitle = "정보내용을 저장할 TXT파일 지정";
+inline constexpr std::string_view kSaveDialogFilter = "문서 파일(*.TXT)|*.txt|모든 파일(*.*)|*.*";
+// Follows the bare file name directly in the save dialog's proposed name.
+inline constexpr std::string_view kSavedReportSuffix = "nfo.txt";
+
+inline constexpr std::string_view kMessageOpenFileFirst = "동영상 파일을 열고 만드세요";
+inline constexpr std::string_view kMessageSampleWritten = "샘플작성이 완료되었습니다";
+inline constexpr std::string_view kMessagePathTooShort =
+    "파일 경로가 너무 짧아서 샘플 파일의 이름을 만들 수 없습니다";
+inline constexpr std::string_view kMessageSourceUnreadable =
+    "동영상 파일을 읽을 수 없어서 샘플을 만들지 못했습니다";
+inline constexpr std::string_view kMessageSampleUnwritable =
+    "샘플 파일을 쓸 수 없어서 샘플을 만들지 못했습니다";
+inline constexpr std::string_view kMessageReportUnsaved =
+    "정보내용을 파일에 저장하지 못했습니다. 폴더와 디스크를 확인하세요";
+
+// What a message box returns; every box has the OK button only.
+inline constexpr std::int32_t kMessageBoxOk = 1;
+
+class Form1Commands {
+public:
+    Form1Commands(ViewerState& state, WindowPort& port) : state_(state), port_(port) {}
+
+    // Start-up, before the window is first shown: the caption, then the file the command line
+    // names (empty: none), loaded and analysed.
+    void startUp(std::string_view commandLinePath);
+
+    // A click on a control, after a check box has changed its state. Controls without a
+    // command ignore it.
+    void click(ControlId control);
+
+    // Loads a file as the open command does once its dialog has given the name: the open
+    // command and a file dropped on the window.
+    void openChosenFile(std::string_view path);
+
+    // Command1: open and analyse. Command2: save the report. Command3: end the program.
+    // Command4: copy the report. Command5: write the header sample.
+    void openFile();
+    void saveReport();
+    void endProgram();
+    void copyReport();
+    void writeHeaderSampleFile();
+    // Check1 and Check2: the report options.
+    void koreanSwitched();
+    void briefSwitched();
+    // Label3, Label6, Label8, Label10.
+    void openLink(ControlId link);
+
+    // The load sequence for the path in filePath: bare name, size, analysis, dialog folder.
+    void LoadFile();
+    // Recognises the current file and shows its report or its message.
+    void AnalyseCurrentFile();
+
+    const ViewerState& state() const { return state_; }
+
+private:
+    void showMessage(std::string_view text);
+    void measureFileSize();
+
+    ViewerState& state_;
+    WindowPort& port_;
+};
+
+}  // namespace strovanik::shell

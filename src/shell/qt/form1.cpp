@@ -1,0 +1,244 @@
+#include "form1.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QUrl>
+
+#include "app_art.h"
+#include "controls.h"
+
+namespace strovanik::shell::qt {
+
+namespace {
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRect pixelRect(const TwipRect& place) {
+    const PixelRect pixels = pixelsFromTwips(place);
+    return {pixels.left, pixels.top, pixels.width, pixels.height};
+}
+
+// The banner over the title labels and the picture, painted by our own code.
+class Banner final : public QWidget {
+public:
+    Banner(const QFont& titleFont, const QFont& taglineFont, QWidget* parent)
+        : QWidget(parent), titleFont_(titleFont), taglineFont_(taglineFont) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        paintBanner(painter, rect(), titleFont_, taglineFont_);
+    }
+
+private:
+    QFont titleFont_;
+    QFont taglineFont_;
+};
+
+QFont fontFor(const FontDesign& design, const QString& family) {
+    QFont font(family);
+    font.setPointSizeF(design.points > 0 ? design.points : kDefaultFontPoints);
+    font.setBold(design.bold);
+    font.setUnderline(design.underline);
+    return font;
+}
+
+// The first local file of a drag, if it carries one.
+std::optional<QString> droppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return std::nullopt;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) return url.toLocalFile();
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(appIcon());
+    const QString family = koreanFontFamily();
+    setFont(fontFor({}, family));
+    setFixedSize(pixelsFromTwips(kClientWidthTwips), pixelsFromTwips(kClientHeightTwips));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setAcceptDrops(true);
+
+    QWidget* previous = nullptr;
+    for (const ControlDesign& design : kForm1Controls) {
+        QWidget* widget = makeControl(design, family);
+        widget->setObjectName(fromUtf8(design.name));
+        widget->setGeometry(pixelRect(design.place));
+        controls_[design.id] = widget;
+        if (takesFocus(design.kind)) {
+            if (previous != nullptr) setTabOrder(previous, widget);
+            previous = widget;
+        } else {
+            widget->setFocusPolicy(Qt::NoFocus);
+        }
+    }
+    // The banner lies over the title labels and the picture.
+    controls_.at(ControlId::ShockwaveFlash1)->raise();
+}
+
+QWidget* Form1::makeControl(const ControlDesign& design, const QString& koreanFamily) {
+    const QString caption = fromUtf8(design.caption);
+    const QFont font = fontFor(design.font, koreanFamily);
+    const ControlId id = design.id;
+    switch (design.kind) {
+        case ControlKind::TextBox: {
+            reportBox_ = new ReportBox(this);
+            reportBox_->setFont(font);
+            return reportBox_;
+        }
+        case ControlKind::Label:
+        case ControlKind::LinkLabel: {
+            QLabel* label = nullptr;
+            if (design.kind == ControlKind::LinkLabel) {
+                auto* link = new LinkLabel(caption, this);
+                connect(link, &LinkLabel::clicked, this, [this, id] { commands_.click(id); });
+                label = link;
+            } else {
+                label = new QLabel(caption, this);
+            }
+            label->setFont(font);
+            label->setAlignment(
+                (design.alignment == TextAlignment::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+                Qt::AlignTop);
+            if (design.textColour) {
+                QPalette palette = label->palette();
+                palette.setColor(QPalette::WindowText,
+                                 QColor(design.textColour->red, design.textColour->green,
+                                        design.textColour->blue));
+                label->setPalette(palette);
+            }
+            return label;
+        }
+        case ControlKind::Button: {
+            QPushButton* button = design.captionWraps ? new WrappingButton(caption, this)
+                                                      : new QPushButton(caption, this);
+            button->setFont(font);
+            button->setAutoDefault(false);
+            connect(button, &QPushButton::clicked, this, [this, id] { commands_.click(id); });
+            return button;
+        }
+        case ControlKind::CheckBox: {
+            auto* box = new QCheckBox(caption, this);
+            box->setFont(font);
+            box->setChecked(design.initiallyChecked);
+            // `clicked` comes from the user only, after the box has changed its state.
+            connect(box, &QCheckBox::clicked, this, [this, id] { commands_.click(id); });
+            return box;
+        }
+        case ControlKind::Banner: {
+            QFont title = fontFor({15.0, true}, koreanFamily);
+            QFont tagline = fontFor({10.0}, koreanFamily);
+            return new Banner(title, tagline, this);
+        }
+        case ControlKind::Image: {
+            auto* image = new QLabel(this);
+            image->setPixmap(QPixmap::fromImage(appIconImage(32)));
+            return image;
+        }
+    }
+    return new QWidget(this);
+}
+
+void Form1::startUp(std::string_view commandLinePath) { commands_.startUp(commandLinePath); }
+
+void Form1::centreOnScreen() {
+    const QScreen* current = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (current == nullptr) return;
+    move(current->availableGeometry().center() - rect().center());
+}
+
+void Form1::setCaption(std::string_view caption) { setWindowTitle(fromUtf8(caption)); }
+
+std::string Form1::reportText() const { return reportBox_->report(); }
+
+void Form1::setReportText(std::string_view text) { reportBox_->setReport(text); }
+
+QCheckBox* Form1::checkBox(CheckBox box) const {
+    return static_cast<QCheckBox*>(
+        controls_.at(box == CheckBox::Check1 ? ControlId::Check1 : ControlId::Check2));
+}
+
+bool Form1::isChecked(CheckBox box) const { return checkBox(box)->isChecked(); }
+
+void Form1::setEnabled(CheckBox box, bool enabled) { checkBox(box)->setEnabled(enabled); }
+
+void Form1::showMessage(std::string_view text) {
+    QMessageBox box(QMessageBox::NoIcon, fromUtf8(kApplicationTitle), fromUtf8(text),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+std::optional<std::string> Form1::askPath(const FileDialogRequest& request, bool save) {
+    QFileDialog dialog(this, fromUtf8(request.title), fromUtf8(request.initialFolder));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // A typed name that names no file is accepted; the commands deal with it.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    const QStringList filters = qtNameFilters(request.filter);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty()) dialog.selectNameFilter(filters.first());
+    if (!request.proposedName.empty()) dialog.selectFile(fromUtf8(request.proposedName));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;
+    return chosen.first().toStdString();
+}
+
+std::optional<std::string> Form1::askOpenPath(const FileDialogRequest& request) {
+    return askPath(request, false);
+}
+
+std::optional<std::string> Form1::askSavePath(const FileDialogRequest& request) {
+    return askPath(request, true);
+}
+
+void Form1::copyText(std::string_view text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(fromUtf8(text));
+}
+
+void Form1::openAddress(std::string_view address) {
+    QDesktopServices::openUrl(QUrl(fromUtf8(address)));
+}
+
+void Form1::quit() {
+    close();
+    QCoreApplication::quit();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const std::optional<QString> file = droppedFile(event->mimeData());
+    if (!file) return;
+    event->acceptProposedAction();
+    // Loaded once the drop has finished: the analysis may show a message box, and the source
+    // of the drag should not wait for it.
+    const std::string path = file->toStdString();
+    QTimer::singleShot(0, this, [this, path] { commands_.openChosenFile(path); });
+}
+
+}  // namespace strovanik::shell::qt

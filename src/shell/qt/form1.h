@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QWidget>
+#include <map>
+#include <string>
+
+#include "shell/form1_commands.h"
+#include "shell/form_design.h"
+#include "shell/viewer_state.h"
+#include "shell/window_port.h"
+
+class QCheckBox;
+
+namespace strovanik::shell::qt {
+
+class ReportBox;
+
+// The main window on Linux: the controls of the design table, each click forwarded to the
+// shared commands, and the port through which the commands reach the window.
+class Form1 final : public QWidget, public WindowPort {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    // Before the window is first shown: the caption and the command line's file.
+    void startUp(std::string_view commandLinePath);
+    // Places the window in the middle of its screen.
+    void centreOnScreen();
+
+    // A control by its design name, for the faces' tests.
+    QWidget* control(ControlId id) const { return controls_.at(id); }
+    const ViewerState& state() const { return state_; }
+
+    // WindowPort
+    void setCaption(std::string_view caption) override;
+    std::string reportText() const override;
+    void setReportText(std::string_view text) override;
+    bool isChecked(CheckBox box) const override;
+    void setEnabled(CheckBox box, bool enabled) override;
+    void showMessage(std::string_view text) override;
+    std::optional<std::string> askOpenPath(const FileDialogRequest& request) override;
+    std::optional<std::string> askSavePath(const FileDialogRequest& request) override;
+    void copyText(std::string_view text) override;
+    void openAddress(std::string_view address) override;
+    void quit() override;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QWidget* makeControl(const ControlDesign& design, const QString& koreanFamily);
+    QCheckBox* checkBox(CheckBox box) const;
+    std::optional<std::string> askPath(const FileDialogRequest& request, bool save);
+
+    ViewerState state_;
+    Form1Commands commands_{state_, *this};
+    std::map<ControlId, QWidget*> controls_;
+    ReportBox* reportBox_ = nullptr;
+};
+
+}  // namespace strovanik::shell::qt

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Everything the commands need from a window. Each face (the Qt window on Linux, the native
+// window on Windows, the tests' recording fake) implements it; the commands never see a
+// toolkit. All text crossing the port is UTF-8.
+namespace strovanik::shell {
+
+enum class CheckBox { Check1, Check2 };
+
+// What a file dialog is asked to show. `filter` is the vertical-bar text of the commands
+// ("description|pattern|description|pattern"; see parseDialogFilter); the first choice is
+// preselected. An empty `initialFolder` leaves the start folder to the platform.
+struct FileDialogRequest {
+    std::string initialFolder;
+    std::string title;
+    std::string filter;
+    std::string proposedName;  // empty: the name field starts empty
+};
+
+class WindowPort {
+public:
+    virtual ~WindowPort() = default;
+
+    virtual void setCaption(std::string_view caption) = 0;
+
+    // The report box's whole text. Reports are written with CR LF line ends, and whatever the
+    // widget keeps inside, the text read back must have them again: it is what gets saved and
+    // copied. A text that the widget still shows unchanged comes back byte for byte.
+    virtual std::string reportText() const = 0;
+    virtual void setReportText(std::string_view text) = 0;
+
+    virtual bool isChecked(CheckBox box) const = 0;
+    virtual void setEnabled(CheckBox box, bool enabled) = 0;
+
+    // A modal message box with an OK button only, no icon, and the application's own title
+    // (kApplicationTitle). Returns when the user has closed it.
+    virtual void showMessage(std::string_view text) = 0;
+
+    // The open and save dialogs, modal. The chosen full name, or nothing when cancelled.
+    // The open dialog accepts a name that names no file. The save dialog asks before it
+    // replaces an existing file and adds no extension of its own.
+    virtual std::optional<std::string> askOpenPath(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> askSavePath(const FileDialogRequest& request) = 0;
+
+    // Replaces the clipboard's content with plain text.
+    virtual void copyText(std::string_view text) = 0;
+
+    // Opens a web address (a full URL) in the browser without waiting for it. Failures are the
+    // face's to swallow: a link never stops the window.
+    virtual void openAddress(std::string_view address) = 0;
+
+    // Ends the program at once, saving nothing.
+    virtual void quit() = 0;
+};
+
+}  // namespace strovanik::shell
