@@ -14,7 +14,8 @@ enum class SavedTextEncoding { Utf8, Cp949 };
 SavedTextEncoding encodingForCharset(std::string_view charsetName);
 
 // This system's choice. On Linux and other POSIX systems, the locale's character set
-// (nl_langinfo(CODESET)); the Windows program brings its own, from the ANSI code page.
+// (nl_langinfo(CODESET)); on Windows the ANSI code page: UTF-8 when it is 65001, otherwise
+// CP949.
 SavedTextEncoding systemSavedTextEncoding();
 
 // The bytes of a UTF-8 text in the chosen set, with no byte-order mark.
