@@ -1,8 +1,11 @@
 #include "container/byte_source.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <array>
 #include <filesystem>
@@ -116,6 +119,8 @@ TEST(FileSource, FolderIsUnreadable) {
     EXPECT_FALSE(opened.reason.empty());
 }
 
+// FIFOs and permission bits are POSIX things; Windows has neither in this form.
+#ifndef _WIN32
 TEST(FileSource, FifoIsUnreadableWithoutBlocking) {
     TempFolder folder;
     const fs::path path = folder / "pipe.avi";
@@ -126,6 +131,7 @@ TEST(FileSource, FifoIsUnreadableWithoutBlocking) {
     EXPECT_EQ(opened.status, FileSource::OpenStatus::Unreadable);
     EXPECT_FALSE(opened.source);
 }
+#endif  // _WIN32
 
 TEST(FileSource, DeviceIsUnreadable) {
     if (!fs::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero here";
@@ -133,6 +139,7 @@ TEST(FileSource, DeviceIsUnreadable) {
     EXPECT_EQ(opened.status, FileSource::OpenStatus::Unreadable);
 }
 
+#ifndef _WIN32
 TEST(FileSource, FileWithoutReadPermissionIsUnreadable) {
     if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
     TempFolder folder;
@@ -142,6 +149,7 @@ TEST(FileSource, FileWithoutReadPermissionIsUnreadable) {
     auto opened = FileSource::open(path.string());
     EXPECT_EQ(opened.status, FileSource::OpenStatus::Unreadable);
 }
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace strovanik::container

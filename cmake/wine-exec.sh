@@ -1,0 +1,22 @@
+#!/bin/sh
+# Runs a cross-built Windows program under Wine: CMake's emulator for the Windows build.
+# The Wine prefix lives in the build machine's cache so that it is made once, not per run.
+#
+# Wine's background services inherit the output pipes of the process that starts them, and a
+# test runner waits for those pipes to close; so the services are started here, once, with
+# their output sent nowhere, under a wine server that stays up for a minute after the last
+# program ends. Each program then starts in a fraction of a second.
+: "${WINEPREFIX:=${XDG_CACHE_HOME:-$HOME/.cache}/strovanik/wine32}"
+: "${WINEDEBUG:=-all}"
+WINEARCH=win32
+# No .NET or browser engine installers: the programs need neither.
+: "${WINEDLLOVERRIDES:=mscoree,mshtml=}"
+export WINEPREFIX WINEDEBUG WINEARCH WINEDLLOVERRIDES
+
+mkdir -p "$WINEPREFIX"
+flock -o "$WINEPREFIX/.start.lock" sh -c '
+    if wineserver -p60 </dev/null >/dev/null 2>&1 || [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wine wineboot -i </dev/null >/dev/null 2>&1
+    fi
+' </dev/null >/dev/null 2>&1
+exec wine "$@"
