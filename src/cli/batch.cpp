@@ -1,6 +1,7 @@
 #include "cli/batch.h"
 
 #include <algorithm>
+#include <chrono>
 #include <sstream>
 #include <thread>
 
@@ -18,6 +19,9 @@ namespace {
 
 // A batch this small is over before a progress line would help.
 constexpr std::size_t kProgressAboveFiles = 4;
+// Output is handed on at least this often, so that a reader sees files as they are done
+// without paying a write for every small file.
+constexpr auto kFlushEvery = std::chrono::milliseconds(50);
 // Results that may wait for their turn, per worker: enough to keep the workers busy
 // while the output of a slow file is written, few enough to keep memory flat.
 constexpr std::size_t kWindowPerWorker = 16;
@@ -109,6 +113,7 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
 
     ProgressLine progress(err, count, settings.progress && count > kProgressAboveFiles);
     const unsigned jobs = settings.jobs != 0 ? settings.jobs : defaultJobs();
+    auto lastFlush = std::chrono::steady_clock::now();
     runInOrder<FileOutput>(
         count, jobs, kWindowPerWorker * jobs,
         [&](std::size_t i) {
@@ -137,7 +142,11 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
                 err.flush();
             }
             out << output.textAfter;
-            out.flush();
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastFlush >= kFlushEvery) {
+                out.flush();
+                lastFlush = now;
+            }
             status = std::max(status, output.status);
             progress.filesDone(i + 1);
         });
