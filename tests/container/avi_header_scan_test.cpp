@@ -488,6 +488,8 @@ std::optional<AviHeaderSet> referenceScan(const Bytes& file) {
     try {
         for (std::int64_t p = 1; p <= 3'000'000; ++p) {
             if (p > static_cast<std::int64_t>(file.size())) break;  // zeros never spell LIST
+            const std::uint8_t first = file[static_cast<std::size_t>(p - 1)];
+            if (first != 'L' && first != 'l') continue;
             if (upperCased(codeAt(p)) != fourCc("LIST")) continue;
             const FourCc t = upperCased(codeAt(p + 8));
             if (t == fourCc("HDRL")) {

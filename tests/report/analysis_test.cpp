@@ -1,0 +1,361 @@
+#include "report/analysis.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "report/report_fixtures.h"
+
+namespace strovanik::report {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using container::ContainerKind;
+using testing::AudioSpec;
+using testing::AviSpec;
+using testing::Bytes;
+using testing::concat;
+using testing::le32;
+using testing::TempFolder;
+using testing::text;
+using testing::VideoSpec;
+
+AviSpec xvidFile() {
+    AviSpec s;
+    s.main = {.microSecPerFrame = 41'708, .totalFrames = 143'856, .width = 640, .height = 272};
+    s.video = VideoSpec{.handler = "XVID", .compression = "XVID", .quality = 10'000};
+    s.audio = {AudioSpec{.formatTag = 0x55,
+                         .channels = 2,
+                         .samplesPerSec = 48'000,
+                         .avgBytesPerSec = 16'000,
+                         .blockAlign = 1152}};
+    s.riffSize = 734'003'192;
+    return s;
+}
+
+// ---------------------------------------------------------------------------------------
+// From a file on disk.
+
+TEST(AnalyseFile, SparseFileOfTheKoreanExampleInEveryLayout) {
+    TempFolder folder;
+    const fs::path path = folder / "sample.avi";
+    testing::writeFile(path, testing::buildAvi(xvidFile()), 734'003'200);
+
+    const Outcome korean = analyseFile(path.string(), "sample.avi", ReportLayout::KoreanDetailed);
+    ASSERT_EQ(korean.status, Outcome::Status::Reported) << korean.problem;
+    EXPECT_TRUE(korean.complete);
+    EXPECT_EQ(korean.riffSize, 734'003'192);
+    EXPECT_EQ(korean.report, testing::crlfLines({
+                                 "    파    일    명   :  sample.avi",
+                                 "    파  일  크  기   :  734,003,200 바이트 (700 메가)",
+                                 "    재 생 전 송 량   :  119 킬로바이트/초",
+                                 "    제  작  정  보   :  알수없음" + std::string(31, ' '),
+                                 "",
+                                 "  비디오(화면) 정보",
+                                 "    압  축  코  덱   :  XviD MPEG-4 Video Codec",
+                                 "    화면크기 (비율)  :  640 x 272   ( 2.35 : 1 )",
+                                 "    프  레  임  수   :  143856 프레임",
+                                 "    재  생  시  간   :  1시간  40분  0초",
+                                 "    색          상   :  24 비트",
+                                 "    초 당 프 레 임   :  23.976 프레임/초",
+                                 "    비 트 레 이 트   :  831 킬로비트/초",
+                                 "    화          질   :  10000  (높음)",
+                                 "",
+                                 "  사운드(소리) 정보",
+                                 "    압  축  코  덱   :  DivX MPEG Layer-3 (MP3)",
+                                 "    채    널    수   :  2 채널  (스테레오)",
+                                 "    예  제  속  도   :  48,000 헤르츠",
+                                 "    비 트 레 이 트   :  128 킬로비트/초  (VBR)",
+                             }));
+
+    const Outcome brief = analyseFile(path.string(), "sample.avi", ReportLayout::KoreanBrief);
+    EXPECT_TRUE(brief.complete);
+    EXPECT_EQ(brief.report, testing::crlfLines({
+                                "    파    일    명   :  sample.avi",
+                                "    파  일  크  기   :  734,003,200 바이트 (700 메가)",
+                                "    제  작  정  보   :  알수없음" + std::string(31, ' '),
+                                "",
+                                "  비디오 정보",
+                                "    압  축  코  덱   :  XviD MPEG-4 Video Codec",
+                                "    화면크기 (비율)  :  640 x 272   ( 2.35 : 1 )",
+                                "    프레임 (초당량)  :  143856 프레임   ( 23.976 프레임/초 )",
+                                "    색상 (재생시간)  :  24 비트   ( 1시간 40분 0초 )",
+                                "",
+                                "  사운드 정보",
+                                "    압  축  코  덱   :  DivX MPEG Layer-3 (MP3)",
+                                "    채 널 (진동수)   :  2 채널   ( 48,000 헤르츠(VBR))",
+                            }));
+
+    const Outcome english = analyseFile(path.string(), "sample.avi", ReportLayout::English);
+    EXPECT_TRUE(english.complete);
+    const auto lines = testing::linesOf(english.report);
+    ASSERT_EQ(lines.size(), 21u);
+    EXPECT_EQ(lines[1], "    Filesize  : 734,003,200 Byte   (700 MB)");
+    EXPECT_EQ(lines[2], "    Total Rate  :  119 KByte/sec");
+    EXPECT_EQ(lines[9], "    Running Time  :  1: 40: 0");
+    EXPECT_EQ(lines[13], "    Video Bitrate :  831 Kbps");
+    EXPECT_EQ(lines[20], "    Audio bitrate :  128 Kbps  (VBR)");
+}
+
+TEST(AnalyseFile, SparseFileOfTheEnglishExample) {
+    AviSpec spec;
+    spec.main = {.microSecPerFrame = 66'666, .totalFrames = 4'500, .width = 320, .height = 240};
+    spec.video = VideoSpec{.handler = "cvid", .compression = "cvid", .quality = 8'500};
+    spec.audio = {AudioSpec{.formatTag = 0x11,
+                            .channels = 1,
+                            .samplesPerSec = 22'050,
+                            .avgBytesPerSec = 11'100,
+                            .blockAlign = 512}};
+    spec.riffSize = 47'710'200;
+    TempFolder folder;
+    const fs::path path = folder / "sample.avi";
+    testing::writeFile(path, testing::buildAvi(spec), 47'710'208);
+    const Outcome outcome =
+        analyseFile(path.string(), bareFileName(path.string()), ReportLayout::English);
+    EXPECT_TRUE(outcome.complete);
+    EXPECT_EQ(outcome.report, testing::crlfLines({
+                                  "    Filename  : sample.avi",
+                                  "    Filesize  : 47,710,208 Byte   (45.5 MB)",
+                                  "    Total Rate  :  155 KByte/sec",
+                                  "    Make info.  :  unknown" + std::string(28, ' '),
+                                  "",
+                                  "  Video Stream",
+                                  "    Compression   :  Supermac - Cinepak",
+                                  "    Size (Ratio)  :  320 x 240   ( 1.33 : 1 )",
+                                  "    Total Frames  :  4500",
+                                  "    Running Time  :  0: 5: 0",
+                                  "    Color Depth   :  24 bits",
+                                  "    Frame/Secend  :  15.000 fps",
+                                  "    Microsec/Frame:  66666",
+                                  "    Video Bitrate :  1,156 Kbps",
+                                  "    Video Quality :  8500  (Normal)",
+                                  "",
+                                  "  Audio stream",
+                                  "    Compression   :  IMA ADPCM",
+                                  "    Channels      :  1  (Mono)",
+                                  "    Samples Rate  :  22,050 Hz",
+                                  "    Audio bitrate :  88 Kbps  ",
+                              }));
+}
+
+TEST(AnalyseFile, FileSizeIsTheRealLengthBeyondTwoGigabytes) {
+    TempFolder folder;
+    const fs::path path = folder / "big.avi";
+    AviSpec spec = xvidFile();
+    spec.riffSize = -1'073'741'832;  // the RIFF field of a 3 GiB file, read signed
+    testing::writeFile(path, testing::buildAvi(spec), 3'221'225'472ULL);
+    const Outcome outcome = analyseFile(path.string(), "big.avi", ReportLayout::English);
+    EXPECT_TRUE(outcome.complete);
+    EXPECT_EQ(outcome.riffSize, -1'073'741'832);
+    ASSERT_TRUE(outcome.sizeMegabytes.has_value());
+    EXPECT_EQ(*outcome.sizeMegabytes, 3072.0);
+    const auto lines = testing::linesOf(outcome.report);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "    Filesize  : 3,221,225,472 Byte   (3072 MB)");
+    EXPECT_EQ(lines[2], "    Total Rate  :  -175 KByte/sec");  // from the signed RIFF size
+}
+
+TEST(AnalyseFile, GivenFileSizeIsShown) {
+    TempFolder folder;
+    const fs::path path = folder / "a.avi";
+    testing::writeFile(path, testing::buildAvi(xvidFile()));
+    const Outcome outcome =
+        analyseFile(path.string(), "a.avi", ReportLayout::KoreanBrief, 10'485'760);
+    EXPECT_EQ(testing::linesOf(outcome.report)[1],
+              "    파  일  크  기   :  10,485,760 바이트 (10.0 메가)");
+}
+
+TEST(AnalyseFile, MissingFileIsMissingAndNothingIsCreated) {
+    TempFolder folder;
+    const fs::path path = folder / "없는 파일.avi";
+    const Outcome outcome =
+        analyseFile(path.string(), "없는 파일.avi", ReportLayout::KoreanDetailed);
+    EXPECT_EQ(outcome.status, Outcome::Status::Missing);
+    EXPECT_EQ(outcome.report, "");
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+}
+
+TEST(AnalyseFile, ThingsThatAreNotRegularFilesAreUnreadable) {
+    TempFolder folder;
+    const fs::path fifo = folder / "pipe.avi";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(folder / "folder.avi");
+    for (const fs::path& path : {fifo, folder / "folder.avi"}) {
+        const Outcome outcome = analyseFile(path.string(), "x.avi", ReportLayout::English);
+        EXPECT_EQ(outcome.status, Outcome::Status::Unreadable) << path;
+        EXPECT_FALSE(outcome.problem.empty());
+        EXPECT_EQ(outcome.report, "");
+    }
+}
+
+TEST(AnalyseFile, FileWithoutReadPermissionIsUnreadable) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    TempFolder folder;
+    const fs::path path = folder / "locked.avi";
+    testing::writeFile(path, testing::buildAvi(xvidFile()));
+    fs::permissions(path, fs::perms::none);
+    EXPECT_EQ(analyseFile(path.string(), "locked.avi", ReportLayout::English).status,
+              Outcome::Status::Unreadable);
+}
+
+TEST(AnalyseFile, NeverChangesTheFile) {
+    TempFolder folder;
+    const fs::path path = folder / "a.avi";
+    const Bytes bytes = testing::buildAvi(xvidFile());
+    testing::writeFile(path, bytes);
+    fs::permissions(path, fs::perms::owner_read);
+    const auto before = fs::last_write_time(path);
+    EXPECT_TRUE(analyseFile(path.string(), "a.avi", ReportLayout::English).complete);
+    EXPECT_EQ(testing::readFile(path), bytes);
+    EXPECT_EQ(fs::last_write_time(path), before);
+}
+
+TEST(AnalyseFile, RefusedKindsOnDisk) {
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        ContainerKind kind;
+        std::int32_t riffSize;
+    };
+    const std::vector<Case> cases = {
+        {"empty", {}, ContainerKind::Unknown, 0},
+        {"wave", concat({text("RIFF"), le32(36), text("WAVEfmt ")}), ContainerKind::Unknown, 36},
+        {"cdxa", concat({text("RIFF"), le32(5000), text("CDXAfmt ")}), ContainerKind::VcdDat, 5000},
+        {"ogg", concat({text("OggS"), Bytes(30, 0)}), ContainerKind::Ogg, 0},
+        {"asf", Bytes{0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11}, ContainerKind::Asf,
+         0x11CF668E},
+        {"mpeg", Bytes{0, 0, 1, 0xBA, 0x44}, ContainerKind::MpegProgram, 0x44},
+        {"short_riff", text("RIFF\x08\0\0\0AV"s), ContainerKind::Unknown, 8},
+    };
+    TempFolder folder;
+    for (const Case& c : cases) {
+        const fs::path path = folder / (std::string(c.name) + ".avi");
+        testing::writeFile(path, c.bytes);
+        const Outcome outcome = analyseFile(path.string(), c.name, ReportLayout::KoreanDetailed);
+        EXPECT_EQ(outcome.status, Outcome::Status::Refused) << c.name;
+        EXPECT_EQ(outcome.kind, c.kind) << c.name;
+        EXPECT_EQ(outcome.riffSize, c.riffSize) << c.name;
+        EXPECT_EQ(outcome.report, "") << c.name;
+        EXPECT_FALSE(outcome.headers.has_value()) << c.name;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// From a byte source.
+
+TEST(Analyse, ReportsWhatItFound) {
+    AviSpec spec = xvidFile();
+    spec.audio.push_back({.formatTag = 0x2000, .channels = 6});
+    container::MemorySource source(testing::buildAvi(spec));
+    const Outcome outcome = analyse(source, {"x.avi", 734'003'200, ReportLayout::English});
+    EXPECT_EQ(outcome.status, Outcome::Status::Reported);
+    EXPECT_EQ(outcome.kind, ContainerKind::Avi);
+    EXPECT_TRUE(outcome.complete);
+    EXPECT_TRUE(outcome.problem.empty());
+    ASSERT_TRUE(outcome.headers.has_value());
+    EXPECT_EQ(outcome.headers->audioState, 2);
+    EXPECT_EQ(outcome.codecs.videoCodecText, " XviD MPEG-4 Video Codec");
+    EXPECT_EQ(outcome.codecs.audioCodecText1, " DivX MPEG Layer-3 (MP3)");
+    EXPECT_EQ(outcome.codecs.audioCodecText2, " AC3 Prologic (DD)");
+    ASSERT_TRUE(outcome.runTime.has_value());
+    EXPECT_EQ(outcome.runTime->runSeconds, 6'000);
+    EXPECT_EQ(outcome.sizeMegabytes, 700.0);
+}
+
+TEST(Analyse, CodecTextsWithoutSound) {
+    AviSpec spec = xvidFile();
+    spec.audio.clear();
+    spec.video.reset();
+    container::MemorySource source(testing::buildAvi(spec));
+    const Outcome outcome = analyse(source, {"x.avi", 100, ReportLayout::English});
+    EXPECT_EQ(outcome.codecs.videoCodecText, " Uncompressed");
+    EXPECT_EQ(outcome.codecs.audioCodecText1, "0 Unknown");
+    EXPECT_EQ(outcome.codecs.audioCodecText2, "");
+}
+
+TEST(Analyse, OneSoundStreamLeavesTheSecondTextEmpty) {
+    container::MemorySource source(testing::buildAvi(xvidFile()));
+    EXPECT_EQ(analyse(source, {"x.avi", 100, ReportLayout::English}).codecs.audioCodecText2, "");
+}
+
+TEST(Analyse, AbandonedScanLeavesAnEmptyIncompleteReport) {
+    struct Case {
+        const char* name;
+        std::int32_t odmlSize;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"negative", -100}, {"overflowing", 0x7FFFFFFF}, {"position_below_one", -21}}) {
+        for (const ReportLayout layout :
+             {ReportLayout::English, ReportLayout::KoreanDetailed, ReportLayout::KoreanBrief}) {
+            AviSpec spec = xvidFile();
+            Bytes file = testing::buildAvi(spec);
+            // An odml list right after the RIFF header, before everything else.
+            const Bytes odml = concat({text("LIST"), le32(c.odmlSize), text("odml")});
+            file.insert(file.begin() + 12, odml.begin(), odml.end());
+            container::MemorySource source(file);
+            const Outcome outcome = analyse(source, {"x.avi", 1'000'000, layout});
+            EXPECT_EQ(outcome.status, Outcome::Status::Reported) << c.name;
+            EXPECT_FALSE(outcome.complete) << c.name;
+            EXPECT_EQ(outcome.report, "") << c.name;
+            EXPECT_FALSE(outcome.headers.has_value()) << c.name;
+            EXPECT_FALSE(outcome.problem.empty()) << c.name;
+        }
+    }
+}
+
+// Fails every read that reaches `failFrom` or beyond.
+class FailingSource final : public container::ByteSource {
+public:
+    FailingSource(Bytes bytes, std::int64_t failFrom)
+        : inner_(std::move(bytes)), failFrom_(failFrom) {}
+    std::int64_t size() const override { return inner_.size(); }
+    std::size_t readAt(std::int64_t offset, std::span<std::uint8_t> out) override {
+        if (offset + static_cast<std::int64_t>(out.size()) > failFrom_) {
+            throw container::ReadError("bad sector");
+        }
+        return inner_.readAt(offset, out);
+    }
+
+private:
+    container::MemorySource inner_;
+    std::int64_t failFrom_;
+};
+
+TEST(Analyse, ReadErrorDuringTheScanLeavesAnEmptyIncompleteReport) {
+    // No movie list in the first block, so the scan reads on into the failing part.
+    AviSpec spec = xvidFile();
+    Bytes file = testing::buildAvi(spec);
+    Bytes padded = concat({Bytes(file.begin(), file.begin() + 12), Bytes(100'000, 0),
+                           Bytes(file.begin() + 12, file.end())});
+    FailingSource source(padded, 80'000);
+    const Outcome outcome = analyse(source, {"x.avi", 200'000, ReportLayout::KoreanDetailed});
+    EXPECT_EQ(outcome.status, Outcome::Status::Reported);
+    EXPECT_EQ(outcome.kind, ContainerKind::Avi);
+    EXPECT_FALSE(outcome.complete);
+    EXPECT_EQ(outcome.report, "");
+    EXPECT_EQ(outcome.problem, "bad sector");
+}
+
+TEST(Analyse, ReadErrorOnTheFirstBytesIsUnreadable) {
+    FailingSource source(testing::buildAvi(xvidFile()), 4);
+    const Outcome outcome = analyse(source, {"x.avi", 100, ReportLayout::English});
+    EXPECT_EQ(outcome.status, Outcome::Status::Unreadable);
+    EXPECT_EQ(outcome.report, "");
+}
+
+TEST(BareFileName, TextAfterTheLastSlash) {
+    EXPECT_EQ(bareFileName("/home/user/films/a.avi"), "a.avi");
+    EXPECT_EQ(bareFileName("a.avi"), "a.avi");
+    EXPECT_EQ(bareFileName("films/"), "");
+    EXPECT_EQ(bareFileName(""), "");
+    EXPECT_EQ(bareFileName("/영화/샘플.avi"), "샘플.avi");
+}
+
+}  // namespace
+}  // namespace strovanik::report
