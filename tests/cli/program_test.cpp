@@ -81,7 +81,10 @@ TEST(Program, BehavesAsTheCommandRunInProcess) {
     for (const auto& args : cases) {
         SCOPED_TRACE(::testing::PrintToString(args));
         std::string command = quoted(program.string());
-        for (const std::string& arg : args) command += " " + quoted(arg);
+        for (const std::string& arg : args) {
+            command += ' ';
+            command += quoted(arg);
+        }
         command +=
             " >" + quoted(outFile.string()) + " 2>" + quoted(errFile.string()) + " </dev/null";
         const int raw = std::system(command.c_str());
