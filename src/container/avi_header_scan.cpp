@@ -112,9 +112,12 @@ bool readMakeInfo(const ScanWindow& window, std::int32_t p, AviHeaderSet& header
 std::optional<AviHeaderSet> scanAviHeaders(ByteSource& source) {
     AviHeaderSet headers;
     ScanWindow window(source);
-    for (std::int64_t blockStart = 0; blockStart < kScanLimit; blockStart += kBlock) {
+    // Past the end of the data every byte reads as zero, where no "LIST" can start: the search
+    // ends there, so a small file costs no more than its own length.
+    const std::int64_t searchLimit = std::min(kScanLimit, source.size());
+    for (std::int64_t blockStart = 0; blockStart < searchLimit; blockStart += kBlock) {
         window.load(blockStart);
-        const std::int64_t end = window.searchEnd();
+        const std::int64_t end = std::min(window.searchEnd(), searchLimit);
         for (std::int64_t offset = blockStart; offset < end; ++offset) {
             const std::uint8_t* probe = window.at(offset);
             if (!isListAt(probe)) continue;
