@@ -18,14 +18,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A name beside the target that no one else uses: hidden, and random so that two windows
-// saving into one folder at once cannot meet.
+// A name beside the target that no one else uses: hidden, random so that two windows saving
+// into one folder at once cannot meet, and short, so that it fits wherever the target's own
+// name fits, however long that is.
 fs::path temporaryNameBeside(const fs::path& target) {
     std::random_device random;
     const fs::path folder = target.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string suffix = std::to_string(random()) + std::to_string(random());
-        fs::path candidate = folder / ("." + target.filename().string() + ".part-" + suffix);
+        fs::path candidate = folder / (".strovanik-" + suffix + ".part");
         std::error_code ignored;
         if (!fs::exists(fs::symlink_status(candidate, ignored))) return candidate;
     }

@@ -100,8 +100,17 @@ std::string reportOf(const std::string& path, ReportLayout layout, std::int64_t 
 }
 
 TEST(FileSystemFaults, ASwitchClickAfterTheFileChangedShowsTheFileAsItNowIs) {
-    enum class Change { Deleted, ReplacedByAvi, ReplacedByAsf, Shrunk, Emptied, ReplacedByFolder,
-                        ReplacedByFifo, ReplacedByLinkToDevice, MadeUnreadable };
+    enum class Change {
+        Deleted,
+        ReplacedByAvi,
+        ReplacedByAsf,
+        Shrunk,
+        Emptied,
+        ReplacedByFolder,
+        ReplacedByFifo,
+        ReplacedByLinkToDevice,
+        MadeUnreadable
+    };
     enum class Shows { NewReport, UnknownMessage, AsfMessage, Nothing };
     struct Case {
         const char* what;
@@ -131,11 +140,21 @@ TEST(FileSystemFaults, ASwitchClickAfterTheFileChangedShowsTheFileAsItNowIs) {
         const std::int64_t loadedSize = w.state.fileSize;
         ASSERT_NE(loadedReport, "");
         switch (c.change) {
-            case Change::Deleted: fs::remove(path); break;
-            case Change::ReplacedByAvi: writeFile(path, buildAvi(other)); break;
-            case Change::ReplacedByAsf: writeFile(path, asfBytes()); break;
-            case Change::Shrunk: fs::resize_file(path, 150); break;
-            case Change::Emptied: fs::resize_file(path, 0); break;
+            case Change::Deleted:
+                fs::remove(path);
+                break;
+            case Change::ReplacedByAvi:
+                writeFile(path, buildAvi(other));
+                break;
+            case Change::ReplacedByAsf:
+                writeFile(path, asfBytes());
+                break;
+            case Change::Shrunk:
+                fs::resize_file(path, 150);
+                break;
+            case Change::Emptied:
+                fs::resize_file(path, 0);
+                break;
             case Change::ReplacedByFolder:
                 fs::remove(path);
                 fs::create_directory(path);
@@ -148,7 +167,9 @@ TEST(FileSystemFaults, ASwitchClickAfterTheFileChangedShowsTheFileAsItNowIs) {
                 fs::remove(path);
                 fs::create_symlink("/dev/zero", path);
                 break;
-            case Change::MadeUnreadable: fs::permissions(path, fs::perms::none); break;
+            case Change::MadeUnreadable:
+                fs::permissions(path, fs::perms::none);
+                break;
         }
         const auto before = snapshot(w.folder.path());
         const int writesBefore = w.port.reportWrites;
@@ -158,7 +179,8 @@ TEST(FileSystemFaults, ASwitchClickAfterTheFileChangedShowsTheFileAsItNowIs) {
         switch (c.shows) {
             case Shows::NewReport:
                 EXPECT_TRUE(w.port.messages.empty()) << c.what;
-                EXPECT_EQ(w.port.report, reportOf(path, ReportLayout::English, loadedSize)) << c.what;
+                EXPECT_EQ(w.port.report, reportOf(path, ReportLayout::English, loadedSize))
+                    << c.what;
                 EXPECT_NE(w.port.report, loadedReport) << c.what;
                 break;
             case Shows::UnknownMessage:
@@ -188,7 +210,8 @@ TEST(FileSystemFaults, ASwitchClickAfterTheFileChangedShowsTheFileAsItNowIs) {
         writeFile(path, buildAvi({}));
         w.port.messages.clear();
         w.clickCheck(CheckBox::Check1);
-        EXPECT_EQ(w.port.report, reportOf(path, ReportLayout::KoreanDetailed, loadedSize)) << c.what;
+        EXPECT_EQ(w.port.report, reportOf(path, ReportLayout::KoreanDetailed, loadedSize))
+            << c.what;
         EXPECT_TRUE(w.port.messages.empty()) << c.what;
     }
 }
@@ -217,7 +240,8 @@ std::optional<std::vector<std::string>> onAFullDisk(rlim_t limit, Window& w,
     ::close(pipeEnds[1]);
     std::string received;
     char buffer[512];
-    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) received.append(buffer, n);
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        received.append(buffer, n);
     ::close(pipeEnds[0]);
     int status = 0;
     if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
@@ -235,7 +259,7 @@ TEST(FileSystemFaults, ASaveThatCannotBeWrittenSaysSoAndKeepsWhatWasThere) {
     struct Case {
         const char* what;
         std::function<std::string(Window&)> target;  // prepares the folder, gives the name
-        std::optional<rlim_t> fileSizeLimit;        // a full disk
+        std::optional<rlim_t> fileSizeLimit;         // a full disk
         bool needsNonRoot = false;
     };
     const Bytes precious(5'000, 0xA7);
@@ -243,8 +267,8 @@ TEST(FileSystemFaults, ASaveThatCannotBeWrittenSaysSoAndKeepsWhatWasThere) {
         {"a full disk, onto an existing file",
          [&](Window& w) { return w.write("film.avinfo.txt", precious); }, 64},
         {"a full disk, a new file", [](Window& w) { return (w.folder / "new.txt").string(); }, 64},
-        {"a disk that fills up part way", [](Window& w) { return (w.folder / "part.txt").string(); },
-         700},
+        {"a disk that fills up part way",
+         [](Window& w) { return (w.folder / "part.txt").string(); }, 700},
         {"a file where a folder should be",
          [&](Window& w) { return w.write("plain.txt", precious) + "/report.txt"; }, std::nullopt},
         {"a folder that does not exist",
@@ -281,7 +305,8 @@ TEST(FileSystemFaults, ASaveThatCannotBeWrittenSaysSoAndKeepsWhatWasThere) {
         EXPECT_EQ(snapshot(w.folder.path()), before)
             << c.what << ": no file half written, no file of the user's changed";
         fs::permissions(w.folder.path(), fs::perms::owner_all, fs::perm_options::add);
-        if (fs::exists(w.folder / "locked")) fs::permissions(w.folder / "locked", fs::perms::owner_all);
+        if (fs::exists(w.folder / "locked"))
+            fs::permissions(w.folder / "locked", fs::perms::owner_all);
     }
 }
 
@@ -300,8 +325,8 @@ TEST(FileSystemFaults, AHeaderSampleThatCannotBeWrittenSaysSoAndKeepsWhatWasTher
              return w.write("film.avi", buildAvi({}));
          },
          1'000'000},
-        {"a full disk from the start",
-         [](Window& w) { return w.write("film.avi", buildAvi({})); }, 0},
+        {"a full disk from the start", [](Window& w) { return w.write("film.avi", buildAvi({})); },
+         0},
         {"a read-only folder, over an older sample",
          [&](Window& w) {
              fs::create_directory(w.folder / "locked");
@@ -334,7 +359,8 @@ TEST(FileSystemFaults, AHeaderSampleThatCannotBeWrittenSaysSoAndKeepsWhatWasTher
         EXPECT_EQ(messages, messagesOf({shell::kMessageSampleUnwritable})) << c.what;
         EXPECT_EQ(snapshot(w.folder.path()), before)
             << c.what << ": no file half written, no file of the user's changed";
-        if (fs::exists(w.folder / "locked")) fs::permissions(w.folder / "locked", fs::perms::owner_all);
+        if (fs::exists(w.folder / "locked"))
+            fs::permissions(w.folder / "locked", fs::perms::owner_all);
     }
 }
 
@@ -410,7 +436,8 @@ TEST(FileSystemFaults, NamesOfEveryShapeGoThroughTheWholeWindow) {
         EXPECT_EQ(w.state.samplePath, sample.string());
         EXPECT_EQ(fs::file_size(sample), 3'200'004u) << name;
         EXPECT_EQ(fs::directory_entry(w.folder.path()).exists(), true);
-        EXPECT_EQ(std::distance(fs::directory_iterator(w.folder.path()), fs::directory_iterator()), 3)
+        EXPECT_EQ(std::distance(fs::directory_iterator(w.folder.path()), fs::directory_iterator()),
+                  3)
             << name << ": the file, its saved report and its sample, nothing else";
     }
 }
