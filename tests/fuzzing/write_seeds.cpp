@@ -1,0 +1,224 @@
+// Writes the fuzzers' seed inputs: files from the test AVI writer in its variants, each with
+// the two control bytes the analysis target reads from the end, and rows of field values for
+// the number-form target. Run it as `write_fuzz_seeds FOLDER`: it fills FOLDER/analysis and
+// FOLDER/number_forms.
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "support/avi_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace strovanik::testing;
+
+// The analysis target's control bytes: which source slicing and failure, which size and name.
+Bytes withControl(Bytes file, std::uint8_t sourceControl = 0, std::uint8_t control = 0) {
+    file.push_back(sourceControl);
+    file.push_back(control);
+    return file;
+}
+
+Bytes le64(std::int64_t value) {
+    Bytes out(8);
+    std::memcpy(out.data(), &value, 8);
+    return out;
+}
+
+Bytes float64(double value) {
+    Bytes out(8);
+    std::memcpy(out.data(), &value, 8);
+    return out;
+}
+
+struct NumberRow {
+    std::int64_t whole = 0;
+    double real = 0;
+    std::int32_t microSecPerFrame = 40'000;
+    std::int32_t totalFrames = 250;
+    std::int64_t fileSize = 0;
+    std::int32_t riffSize = 0;
+    std::int32_t width = 320;
+    std::int32_t height = 240;
+    std::int32_t avgBytesPerSec = 16'000;
+    std::int16_t blockAlign = 1152;
+    std::int16_t channels = 2;
+    std::string pattern;
+};
+
+Bytes numberInput(const NumberRow& r) {
+    return concat({le64(r.whole), float64(r.real), le32(r.microSecPerFrame), le32(r.totalFrames),
+                   le64(r.fileSize), le32(r.riffSize), le32(r.width), le32(r.height),
+                   le32(r.avgBytesPerSec), le16(r.blockAlign), le16(r.channels), text(r.pattern)});
+}
+
+std::vector<std::pair<std::string, Bytes>> analysisSeeds() {
+    std::vector<std::pair<std::string, Bytes>> seeds;
+    auto add = [&seeds](std::string name, Bytes bytes) {
+        seeds.emplace_back(std::move(name), std::move(bytes));
+    };
+
+    const AviSpec plain;
+    add("plain", withControl(buildAvi(plain)));
+
+    AviSpec odml;
+    odml.makeInfo = "Made by a test writer, version 1.0";
+    add("odml_make_info", withControl(buildAvi(odml)));
+
+    AviSpec editing;
+    editing.makeInfo = std::string(35, ' ');
+    add("odml_spaces", withControl(buildAvi(editing)));
+
+    AviSpec korean;
+    korean.makeInfo = "\xC7\xD1\xB1\xDB \xC6\xED\xC1\xFD\xB1\xE2";  // CP949 text
+    korean.video->handler = "divx";
+    korean.video->compression = "DX50";
+    add("odml_cp949", withControl(buildAvi(korean), 0, 0x20));
+
+    AviSpec lower;
+    lower.lowerCase = true;
+    lower.makeInfo = "lower-case lists";
+    add("lower_case", withControl(buildAvi(lower)));
+
+    AviSpec twoSounds;
+    twoSounds.audio = {AudioSpec{}, AudioSpec{0x2000, 6, 48'000, 48'000, 1536, ""}};
+    add("two_sounds", withControl(buildAvi(twoSounds)));
+
+    AviSpec threeSounds = twoSounds;
+    threeSounds.audio.push_back(AudioSpec{0x0001, 1, 22'050, 44'100, 2, ""});
+    add("three_sounds", withControl(buildAvi(threeSounds)));
+
+    AviSpec silent;
+    silent.audio.clear();
+    add("silent", withControl(buildAvi(silent)));
+
+    AviSpec nothing;
+    nothing.video.reset();
+    nothing.audio.clear();
+    add("no_streams", withControl(buildAvi(nothing)));
+
+    AviSpec overflow;
+    overflow.main.microSecPerFrame = 2'000'000'000;
+    overflow.main.totalFrames = 2'000'000'000;
+    add("run_time_overflow", withControl(buildAvi(overflow)));
+
+    AviSpec stillFrame;
+    stillFrame.main.microSecPerFrame = 0;
+    add("zero_frame_time", withControl(buildAvi(stillFrame)));
+
+    AviSpec flat;
+    flat.main.height = 0;
+    flat.main.totalFrames = 1;
+    add("zero_height", withControl(buildAvi(flat), 0, 0x40));
+
+    AviSpec hours;
+    hours.main.totalFrames = 1'000'000;
+    hours.riffSize = -5;
+    add("hours_negative_riff", withControl(buildAvi(hours)));
+
+    // The odml list followed by another list before the JUNK chunk, and one with an absurd size.
+    const Bytes odmlThenList =
+        concat({list("odml", {chunk("dmlh", Bytes(8, 0))}),
+                list("INFO", {chunk("ISFT", text("x"))}), chunk("JUNK", text("after a list"))});
+    add("odml_list_junk",
+        withControl(riff("AVI ", {list("hdrl", {chunk("avih", mainHeaderData({})), odmlThenList}),
+                                  list("movi", {})})));
+    add("odml_absurd_size",
+        withControl(riff(
+            "AVI ", {concat({code("LIST"), le32(0x7FFFFFF0), code("odml")}), list("movi", {})})));
+    add("odml_negative_size",
+        withControl(
+            riff("AVI ", {concat({code("LIST"), le32(-100), code("odml")}), list("movi", {})})));
+
+    // Header lists that straddle the end of the scan's first 64 KiB block.
+    const Bytes filler = chunk("JUNK", Bytes(65'536 - 20 - 6, 0));
+    add("block_edge",
+        withControl(riff("AVI ", {filler,
+                                  list("hdrl", {chunk("avih", mainHeaderData({})),
+                                                videoStreamList({}), audioStreamList({})}),
+                                  list("movi", {})})));
+
+    // A file that ends inside a stream record.
+    Bytes cut = buildAvi(plain);
+    cut.resize(150);
+    add("cut_in_record", withControl(cut));
+
+    // Every kind that is refused, and files too short to tell.
+    add("ogg", withControl(concat({text("OggS"), Bytes{0, 2}, Bytes(20, 0)})));
+    add("asf",
+        withControl(concat({Bytes{0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11}, Bytes(16, 0)})));
+    add("mpeg_program", withControl(concat({Bytes{0x00, 0x00, 0x01, 0xBA}, Bytes(20, 0x44)})));
+    add("vcd_dat", withControl(riff("CDXA", {chunk("fmt ", Bytes(16, 0))})));
+    add("wave", withControl(riff("WAVE", {chunk("fmt ", Bytes(16, 0))})));
+    add("riff_short", withControl(concat({text("RIFF"), le32(16), text("AV")})));
+    add("empty", withControl({}));
+
+    // The same file told other sizes, names and sources.
+    add("size_beyond_4gib", withControl(buildAvi(odml), 0, 0x01 | (3 << 2)));
+    add("size_from_bytes",
+        withControl(concat({buildAvi(plain), le64(10 * 1024 * 1024 + 5)}), 0, 0x02));
+    add("size_zero_korean_name", withControl(buildAvi(plain), 0, 0x03 | 0x20));
+    add("sliced_reads", withControl(buildAvi(odml), 0x03, 0x00));
+    add("failing_scan", withControl(buildAvi(odml), 0x22, 0x00));
+    add("failing_recognition", withControl(buildAvi(plain), 0x10, 0x00));
+    return seeds;
+}
+
+std::vector<std::pair<std::string, Bytes>> numberSeeds() {
+    std::vector<std::pair<std::string, Bytes>> seeds;
+    auto add = [&seeds](std::string name, const NumberRow& row) {
+        seeds.emplace_back(std::move(name), numberInput(row));
+    };
+    add("typical", {1'234'567, 23.976, 41'708, 1000, 26'754, 26'746, 160, 120, 4000, 1152, 2, ""});
+    add("ratio_half", {1070, 2.675, 40'000, 250, 10 * 1024 * 1024, 0, 1070, 400, 0, 0, 1, "0.00"});
+    add("rounding_half",
+        {-1, 1.125, 33'367, 90'000, 100 * 1024 * 1024 - 1, -1, 0, 0, -8, 1, 6, "#,##0.0#"});
+    add("frame_rate", {0, 1'000'000.0 / 41'708, 0, 0, 0, 0, 1, 0, 0, 0, 0, "0.000"});
+    add("extremes",
+        {std::numeric_limits<std::int64_t>::min(), -0.0, std::numeric_limits<std::int32_t>::min(),
+         std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int64_t>::max(),
+         std::numeric_limits<std::int32_t>::min(), -1, -1, std::numeric_limits<std::int32_t>::max(),
+         -1152, -32768, "###,###,###"});
+    add("not_a_number", {0, std::nan(""), 1, -1, 5LL << 32, 7, 3, 0, 0, 0, 0, "0.00 "});
+    add("infinite", {0, -std::numeric_limits<double>::infinity(), 0, 0, 0, 0, 0, 0, 0, 0, 0, "#"});
+    add("tiny", {9, 4.9406564584124654e-324, 1, 1, 1, 1, 1, 1, 1, 1, 1, "0.0000000000"});
+    add("huge", {999'999'999'999'999, 1.7976931348623157e308, 999'999, 999'999, 1LL << 40, 1, 1, 3,
+                 1, 1, 1, "##,##0"});
+    add("band_edges", {99'999, 99.95, 40'000, 53'687, 10'485'759, 0, 0, 0, 0, 0, 0, "00.0 "});
+    add("own_pattern", {42, 0.5, 0, 0, 104'857'600, 0, 0, 0, 0, 0, 0, "x #,##0.00 y 0"});
+    return seeds;
+}
+
+bool writeAll(const fs::path& folder, const std::vector<std::pair<std::string, Bytes>>& seeds) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+        std::cerr << "write_fuzz_seeds: cannot make " << folder << ": " << error.message() << "\n";
+        return false;
+    }
+    for (const auto& [name, bytes] : seeds) writeFile(folder / ("seed_" + name), bytes);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: write_fuzz_seeds FOLDER\n";
+        return 2;
+    }
+    const fs::path folder = argv[1];
+    try {
+        if (!writeAll(folder / "analysis", analysisSeeds())) return 1;
+        if (!writeAll(folder / "number_forms", numberSeeds())) return 1;
+    } catch (const std::exception& error) {
+        std::cerr << "write_fuzz_seeds: " << error.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
