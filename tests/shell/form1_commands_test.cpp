@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "container/container_kind.h"
+#include "container/text_encoding.h"
 #include "report/analysis.h"
 #include "shell/header_sample.h"
 #include "support/avi_writer.h"
@@ -26,6 +27,9 @@ using shell::ControlId;
 
 std::string asString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
+// A folder's path with the separator it ends in when it is a dialog folder.
+std::string withSeparator(const fs::path& folder) { return (folder / "").string(); }
+
 // The bytes that start an ASF file: its header object's GUID.
 Bytes asfBytes() {
     return {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9,
@@ -35,15 +39,15 @@ Bytes asfBytes() {
 // A window of commands over a recording port, with a fresh folder for its files.
 struct Bench {
     // An AVI file in the test's folder, and what the analysis says of it in `layout`.
-    std::string writeAvi(std::string_view name, const AviSpec& spec = {}) {
-        const fs::path path = folder / name;
+    std::string writeAvi(const fs::path& name, const AviSpec& spec = {}) {
+        const fs::path path = folder.path() / name;
         writeFile(path, buildAvi(spec));
         return path.string();
     }
-    std::string writeAsf(std::string_view name) {
-        const fs::path path = folder / name;
+    std::string writeAsf(std::string_view utf8Name) {
+        const fs::path path = folder.path() / container::pathFromUtf8(utf8Name);
         writeFile(path, asfBytes());
-        return path.string();
+        return container::pathToUtf8(path);
     }
     static std::string reportOf(const std::string& path, ReportLayout layout,
                                 std::optional<std::int64_t> fileSize = std::nullopt) {
@@ -98,7 +102,7 @@ TEST_F(CommandsTest, StartWithAnAviShowsItsKoreanDetailedReport) {
     EXPECT_NE(port.report.find("first film.avi"), std::string::npos);
     EXPECT_EQ(state.filePath, path);
     EXPECT_EQ(state.fileName, "first film.avi");
-    EXPECT_EQ(state.dialogFolder, folder.path().string() + "/");
+    EXPECT_EQ(state.dialogFolder, withSeparator(folder.path()));
     EXPECT_EQ(state.fileSize, static_cast<std::int64_t>(fs::file_size(path)));
     EXPECT_EQ(state.riffSize, static_cast<std::int32_t>(fs::file_size(path) - 8));
     EXPECT_EQ(state.runSeconds, 30);
@@ -122,10 +126,13 @@ TEST_F(CommandsTest, StartWithTheLoadsRefusalsAndFailures) {
          [](Bench& t) { return (t.folder / "missing.avi").string(); },
          {std::string(refusalMessage(ContainerKind::Unknown))},
          0},
+#ifndef _WIN32
+        // The shell removed the quotes it saw; these were part of the name itself.
         {"a path in quotes",
          [](Bench& t) { return "\"" + t.writeAvi("a.avi") + "\""; },
          {std::string(refusalMessage(ContainerKind::Unknown))},
          0},
+#endif
         {"a folder",
          [](Bench& t) {
              fs::create_directory(t.folder / "sub");
@@ -171,19 +178,19 @@ TEST_F(CommandsTest, CancelAtTheFirstOpenChangesNothingAndSwitchesStayIdle) {
 TEST_F(CommandsTest, EachOpenStartsInTheFolderOfTheFileBefore) {
     fs::create_directory(folder / "one");
     fs::create_directory(folder / "two");
-    const std::string first = writeAvi("one/a.avi");
-    const std::string second = writeAvi("two/b.avi");
+    const std::string first = writeAvi(fs::path("one") / "a.avi");
+    const std::string second = writeAvi(fs::path("two") / "b.avi");
     open(first);
     EXPECT_EQ(state.dialogFileName, first);
-    EXPECT_EQ(state.dialogFolder, (folder / "one").string() + "/");
+    EXPECT_EQ(state.dialogFolder, withSeparator(folder / "one"));
     open(second);
-    EXPECT_EQ(port.openRequests[1].initialFolder, (folder / "one").string() + "/");
-    EXPECT_EQ(state.dialogFolder, (folder / "two").string() + "/");
+    EXPECT_EQ(port.openRequests[1].initialFolder, withSeparator(folder / "one"));
+    EXPECT_EQ(state.dialogFolder, withSeparator(folder / "two"));
     EXPECT_EQ(state.fileName, "b.avi");
     EXPECT_EQ(port.report, reportOf(second, ReportLayout::KoreanDetailed));
     // A cancel leaves the folder to the last file.
     commands.click(ControlId::Command1);
-    EXPECT_EQ(port.openRequests[2].initialFolder, (folder / "two").string() + "/");
+    EXPECT_EQ(port.openRequests[2].initialFolder, withSeparator(folder / "two"));
     EXPECT_EQ(state.fileName, "b.avi");
 }
 
@@ -223,7 +230,7 @@ TEST_F(CommandsTest, AFileThatCannotBeOpenedKeepsTheEarlierSizeAndReport) {
     EXPECT_EQ(port.report, aviReport);
     EXPECT_EQ(state.fileSize, aviSize);
     EXPECT_EQ(state.fileName, "sub");
-    EXPECT_EQ(state.dialogFolder, folder.path().string() + "/");
+    EXPECT_EQ(state.dialogFolder, withSeparator(folder.path()));
 }
 
 TEST_F(CommandsTest, AChosenNameThatNamesNoFileCreatesNothing) {
@@ -249,7 +256,7 @@ TEST_F(CommandsTest, AReportThatFailsPartWayIsShownAsFarAsItGotAndTheWindowGoesO
     ASSERT_FALSE(outcome.complete);
     EXPECT_EQ(port.report, outcome.report);
     EXPECT_TRUE(port.messages.empty());
-    EXPECT_EQ(state.dialogFolder, folder.path().string() + "/");
+    EXPECT_EQ(state.dialogFolder, withSeparator(folder.path()));
     // The window stays usable: the next file opens normally.
     const std::string good = writeAvi("good.avi");
     open(good);
@@ -312,9 +319,9 @@ TEST_F(CommandsTest, SwitchesWithANonAviFileShowItsMessageAgain) {
 
 TEST_F(CommandsTest, APathEndingInASeparatorLoadsNothingTheSwitchesCanRerun) {
     fs::create_directory(folder / "sub");
-    open((folder / "sub").string() + "/");
+    open(withSeparator(folder / "sub"));
     EXPECT_FALSE(state.fileLoaded());
-    EXPECT_EQ(state.dialogFolder, (folder / "sub").string() + "/");
+    EXPECT_EQ(state.dialogFolder, withSeparator(folder / "sub"));
     const int writes = port.reportWrites;
     clickCheck(CheckBox::Check1);
     EXPECT_EQ(port.reportWrites, writes);
@@ -330,13 +337,13 @@ TEST_F(CommandsTest, SaveWritesTheReportPlusCrLfUnderTheProposedName) {
     const shell::FileDialogRequest& request = port.saveRequests[0];
     EXPECT_EQ(request.title, "정보내용을 저장할 TXT파일 지정");
     EXPECT_EQ(request.filter, "문서 파일(*.TXT)|*.txt|모든 파일(*.*)|*.*");
-    EXPECT_EQ(request.initialFolder, folder.path().string() + "/");
+    EXPECT_EQ(request.initialFolder, withSeparator(folder.path()));
     EXPECT_EQ(request.proposedName, "a.avinfo.txt");
     const std::string written = asString(readFile(saved));
     EXPECT_EQ(written, port.report + "\r\n");
     EXPECT_EQ(written.substr(written.size() - 4), "\r\n\r\n");  // the report's own end, then ours
     EXPECT_EQ(state.dialogFileName, saved);
-    EXPECT_EQ(state.dialogFolder, folder.path().string() + "/");
+    EXPECT_EQ(state.dialogFolder, withSeparator(folder.path()));
     EXPECT_TRUE(port.messages.empty());
 }
 
@@ -463,8 +470,9 @@ TEST_F(HeaderSampleTest, SampleOfANonAviFileAndOfAKoreanName) {
     open(asf);
     makeSample();
     EXPECT_EQ(port.messages, std::vector<std::string>{"샘플작성이 완료되었습니다"});
-    EXPECT_EQ(state.samplePath, (folder / "클립HDR.avi").string());
-    EXPECT_EQ(fs::file_size(folder / "클립HDR.avi"), 3'200'004u);
+    const fs::path sample = folder.path() / container::pathFromUtf8("클립HDR.avi");
+    EXPECT_EQ(state.samplePath, container::pathToUtf8(sample));
+    EXPECT_EQ(fs::file_size(sample), 3'200'004u);
     EXPECT_EQ(state.sampleWord[0], asfBytes()[0]);
 }
 
