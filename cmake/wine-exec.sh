@@ -5,7 +5,8 @@
 # Wine's background services inherit the output pipes of the process that starts them, and a
 # test runner waits for those pipes to close; so the services are started here, once, with
 # their output sent nowhere, under a wine server that stays up for a minute after the last
-# program ends. Each program then starts in a fraction of a second.
+# program ends. Each program then starts in a fraction of a second. The services belong to
+# the display they were started on: another display (a new Xvfb) starts them anew.
 : "${WINEPREFIX:=${XDG_CACHE_HOME:-$HOME/.cache}/strovanik/wine32}"
 : "${WINEDEBUG:=-all}"
 WINEARCH=win32
@@ -15,8 +16,16 @@ export WINEPREFIX WINEDEBUG WINEARCH WINEDLLOVERRIDES
 
 mkdir -p "$WINEPREFIX"
 flock -o "$WINEPREFIX/.start.lock" sh -c '
-    if wineserver -p60 </dev/null >/dev/null 2>&1 || [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wine wineboot -i </dev/null >/dev/null 2>&1
+    display_file="$WINEPREFIX/.strovanik-display"
+    if [ -f "$WINEPREFIX/system.reg" ] && [ "$(cat "$display_file" 2>/dev/null)" != "${DISPLAY:-}" ]; then
+        wineserver -k; wineserver -w
+    fi
+    if wineserver -p60 || [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wine wineboot -i
+        # Without a window manager (Xvfb), managed windows make Wine wait two seconds for
+        # each one to close; unmanaged ones close at once.
+        wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f
+        printf "%s" "${DISPLAY:-}" >"$display_file"
     fi
 ' </dev/null >/dev/null 2>&1
 exec wine "$@"

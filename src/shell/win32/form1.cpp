@@ -1,5 +1,7 @@
 #include "form1.h"
 
+#include <windows.h>
+// The headers below build on windows.h.
 #include <commctrl.h>
 #include <shellapi.h>
 

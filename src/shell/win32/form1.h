@@ -1,7 +1,8 @@
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+// The headers below build on windows.h.
+#include <shellapi.h>
 
 #include <array>
 #include <optional>

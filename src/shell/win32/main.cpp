@@ -1,6 +1,7 @@
+#include <windows.h>
+// The headers below build on windows.h.
 #include <commctrl.h>
 #include <objbase.h>
-#include <windows.h>
 
 #include "form1.h"
 #include "shell/command_line.h"

@@ -1,5 +1,7 @@
 #include "platform_services.h"
 
+#include <windows.h>
+// The headers below build on windows.h.
 #include <commdlg.h>
 #include <shellapi.h>
 
