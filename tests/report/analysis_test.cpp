@@ -16,27 +16,13 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 using container::ContainerKind;
-using testing::AudioSpec;
 using testing::AviSpec;
 using testing::Bytes;
 using testing::concat;
 using testing::le32;
 using testing::TempFolder;
 using testing::text;
-using testing::VideoSpec;
-
-AviSpec xvidFile() {
-    AviSpec s;
-    s.main = {.microSecPerFrame = 41'708, .totalFrames = 143'856, .width = 640, .height = 272};
-    s.video = VideoSpec{.handler = "XVID", .compression = "XVID", .quality = 10'000};
-    s.audio = {AudioSpec{.formatTag = 0x55,
-                         .channels = 2,
-                         .samplesPerSec = 48'000,
-                         .avgBytesPerSec = 16'000,
-                         .blockAlign = 1152}};
-    s.riffSize = 734'003'192;
-    return s;
-}
+using testing::xvidFile;
 
 // ---------------------------------------------------------------------------------------
 // From a file on disk.
@@ -44,52 +30,17 @@ AviSpec xvidFile() {
 TEST(AnalyseFile, SparseFileOfTheKoreanExampleInEveryLayout) {
     TempFolder folder;
     const fs::path path = folder / "sample.avi";
-    testing::writeFile(path, testing::buildAvi(xvidFile()), 734'003'200);
+    testing::writeFile(path, testing::buildAvi(xvidFile()), testing::kXvidSize);
 
     const Outcome korean = analyseFile(path.string(), "sample.avi", ReportLayout::KoreanDetailed);
     ASSERT_EQ(korean.status, Outcome::Status::Reported) << korean.problem;
     EXPECT_TRUE(korean.complete);
     EXPECT_EQ(korean.riffSize, 734'003'192);
-    EXPECT_EQ(korean.report, testing::crlfLines({
-                                 "    파    일    명   :  sample.avi",
-                                 "    파  일  크  기   :  734,003,200 바이트 (700 메가)",
-                                 "    재 생 전 송 량   :  119 킬로바이트/초",
-                                 "    제  작  정  보   :  알수없음" + std::string(31, ' '),
-                                 "",
-                                 "  비디오(화면) 정보",
-                                 "    압  축  코  덱   :  XviD MPEG-4 Video Codec",
-                                 "    화면크기 (비율)  :  640 x 272   ( 2.35 : 1 )",
-                                 "    프  레  임  수   :  143856 프레임",
-                                 "    재  생  시  간   :  1시간  40분  0초",
-                                 "    색          상   :  24 비트",
-                                 "    초 당 프 레 임   :  23.976 프레임/초",
-                                 "    비 트 레 이 트   :  831 킬로비트/초",
-                                 "    화          질   :  10000  (높음)",
-                                 "",
-                                 "  사운드(소리) 정보",
-                                 "    압  축  코  덱   :  DivX MPEG Layer-3 (MP3)",
-                                 "    채    널    수   :  2 채널  (스테레오)",
-                                 "    예  제  속  도   :  48,000 헤르츠",
-                                 "    비 트 레 이 트   :  128 킬로비트/초  (VBR)",
-                             }));
+    EXPECT_EQ(korean.report, testing::crlfLines(testing::kXvidKorean));
 
     const Outcome brief = analyseFile(path.string(), "sample.avi", ReportLayout::KoreanBrief);
     EXPECT_TRUE(brief.complete);
-    EXPECT_EQ(brief.report, testing::crlfLines({
-                                "    파    일    명   :  sample.avi",
-                                "    파  일  크  기   :  734,003,200 바이트 (700 메가)",
-                                "    제  작  정  보   :  알수없음" + std::string(31, ' '),
-                                "",
-                                "  비디오 정보",
-                                "    압  축  코  덱   :  XviD MPEG-4 Video Codec",
-                                "    화면크기 (비율)  :  640 x 272   ( 2.35 : 1 )",
-                                "    프레임 (초당량)  :  143856 프레임   ( 23.976 프레임/초 )",
-                                "    색상 (재생시간)  :  24 비트   ( 1시간 40분 0초 )",
-                                "",
-                                "  사운드 정보",
-                                "    압  축  코  덱   :  DivX MPEG Layer-3 (MP3)",
-                                "    채 널 (진동수)   :  2 채널   ( 48,000 헤르츠(VBR))",
-                            }));
+    EXPECT_EQ(brief.report, testing::crlfLines(testing::kXvidBrief));
 
     const Outcome english = analyseFile(path.string(), "sample.avi", ReportLayout::English);
     EXPECT_TRUE(english.complete);
@@ -103,44 +54,13 @@ TEST(AnalyseFile, SparseFileOfTheKoreanExampleInEveryLayout) {
 }
 
 TEST(AnalyseFile, SparseFileOfTheEnglishExample) {
-    AviSpec spec;
-    spec.main = {.microSecPerFrame = 66'666, .totalFrames = 4'500, .width = 320, .height = 240};
-    spec.video = VideoSpec{.handler = "cvid", .compression = "cvid", .quality = 8'500};
-    spec.audio = {AudioSpec{.formatTag = 0x11,
-                            .channels = 1,
-                            .samplesPerSec = 22'050,
-                            .avgBytesPerSec = 11'100,
-                            .blockAlign = 512}};
-    spec.riffSize = 47'710'200;
     TempFolder folder;
     const fs::path path = folder / "sample.avi";
-    testing::writeFile(path, testing::buildAvi(spec), 47'710'208);
+    testing::writeFile(path, testing::buildAvi(testing::cinepakFile()), testing::kCinepakSize);
     const Outcome outcome =
         analyseFile(path.string(), bareFileName(path.string()), ReportLayout::English);
     EXPECT_TRUE(outcome.complete);
-    EXPECT_EQ(outcome.report, testing::crlfLines({
-                                  "    Filename  : sample.avi",
-                                  "    Filesize  : 47,710,208 Byte   (45.5 MB)",
-                                  "    Total Rate  :  155 KByte/sec",
-                                  "    Make info.  :  unknown" + std::string(28, ' '),
-                                  "",
-                                  "  Video Stream",
-                                  "    Compression   :  Supermac - Cinepak",
-                                  "    Size (Ratio)  :  320 x 240   ( 1.33 : 1 )",
-                                  "    Total Frames  :  4500",
-                                  "    Running Time  :  0: 5: 0",
-                                  "    Color Depth   :  24 bits",
-                                  "    Frame/Secend  :  15.000 fps",
-                                  "    Microsec/Frame:  66666",
-                                  "    Video Bitrate :  1,156 Kbps",
-                                  "    Video Quality :  8500  (Normal)",
-                                  "",
-                                  "  Audio stream",
-                                  "    Compression   :  IMA ADPCM",
-                                  "    Channels      :  1  (Mono)",
-                                  "    Samples Rate  :  22,050 Hz",
-                                  "    Audio bitrate :  88 Kbps  ",
-                              }));
+    EXPECT_EQ(outcome.report, testing::crlfLines(testing::kCinepakEnglish));
 }
 
 TEST(AnalyseFile, FileSizeIsTheRealLengthBeyondTwoGigabytes) {

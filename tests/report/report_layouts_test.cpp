@@ -14,106 +14,15 @@ namespace {
 using namespace std::string_literals;
 using testing::AudioSpec;
 using testing::AviSpec;
+using testing::cinepakFile;
 using testing::crlfLines;
+using testing::kCinepakEnglish;
+using testing::kCinepakSize;
+using testing::kXvidBrief;
+using testing::kXvidKorean;
+using testing::kXvidSize;
 using testing::linesOf;
-using testing::VideoSpec;
-
-// ---------------------------------------------------------------------------------------
-// The two example files and their reports, line for line.
-
-// "sample.avi", 47,710,208 bytes: Cinepak, 320 x 240, IMA ADPCM mono.
-AviSpec cinepakFile() {
-    AviSpec s;
-    s.main = {.microSecPerFrame = 66'666, .totalFrames = 4'500, .width = 320, .height = 240};
-    s.video = VideoSpec{.handler = "cvid", .compression = "cvid", .quality = 8'500, .bitCount = 24};
-    s.audio = {AudioSpec{.formatTag = 0x11,
-                         .channels = 1,
-                         .samplesPerSec = 22'050,
-                         .avgBytesPerSec = 11'100,
-                         .blockAlign = 512}};
-    s.riffSize = 47'710'200;
-    return s;
-}
-constexpr std::int64_t kCinepakSize = 47'710'208;
-
-const std::vector<std::string> kCinepakEnglish = {
-    "    Filename  : sample.avi",
-    "    Filesize  : 47,710,208 Byte   (45.5 MB)",
-    "    Total Rate  :  155 KByte/sec",
-    "    Make info.  :  unknown                            ",
-    "",
-    "  Video Stream",
-    "    Compression   :  Supermac - Cinepak",
-    "    Size (Ratio)  :  320 x 240   ( 1.33 : 1 )",
-    "    Total Frames  :  4500",
-    "    Running Time  :  0: 5: 0",
-    "    Color Depth   :  24 bits",
-    "    Frame/Secend  :  15.000 fps",
-    "    Microsec/Frame:  66666",
-    "    Video Bitrate :  1,156 Kbps",
-    "    Video Quality :  8500  (Normal)",
-    "",
-    "  Audio stream",
-    "    Compression   :  IMA ADPCM",
-    "    Channels      :  1  (Mono)",
-    "    Samples Rate  :  22,050 Hz",
-    "    Audio bitrate :  88 Kbps  ",
-};
-
-// "sample.avi", 734,003,200 bytes: XviD, 640 x 272, MP3 stereo with the VBR mark.
-AviSpec xvidFile() {
-    AviSpec s;
-    s.main = {.microSecPerFrame = 41'708, .totalFrames = 143'856, .width = 640, .height = 272};
-    s.video =
-        VideoSpec{.handler = "XVID", .compression = "XVID", .quality = 10'000, .bitCount = 24};
-    s.audio = {AudioSpec{.formatTag = 0x55,
-                         .channels = 2,
-                         .samplesPerSec = 48'000,
-                         .avgBytesPerSec = 16'000,
-                         .blockAlign = 1152}};
-    s.riffSize = 734'003'192;
-    return s;
-}
-constexpr std::int64_t kXvidSize = 734'003'200;
-
-const std::vector<std::string> kXvidKorean = {
-    "    파    일    명   :  sample.avi",
-    "    파  일  크  기   :  734,003,200 바이트 (700 메가)",
-    "    재 생 전 송 량   :  119 킬로바이트/초",
-    "    제  작  정  보   :  알수없음" + std::string(31, ' '),
-    "",
-    "  비디오(화면) 정보",
-    "    압  축  코  덱   :  XviD MPEG-4 Video Codec",
-    "    화면크기 (비율)  :  640 x 272   ( 2.35 : 1 )",
-    "    프  레  임  수   :  143856 프레임",
-    "    재  생  시  간   :  1시간  40분  0초",
-    "    색          상   :  24 비트",
-    "    초 당 프 레 임   :  23.976 프레임/초",
-    "    비 트 레 이 트   :  831 킬로비트/초",
-    "    화          질   :  10000  (높음)",
-    "",
-    "  사운드(소리) 정보",
-    "    압  축  코  덱   :  DivX MPEG Layer-3 (MP3)",
-    "    채    널    수   :  2 채널  (스테레오)",
-    "    예  제  속  도   :  48,000 헤르츠",
-    "    비 트 레 이 트   :  128 킬로비트/초  (VBR)",
-};
-
-const std::vector<std::string> kXvidBrief = {
-    "    파    일    명   :  sample.avi",
-    "    파  일  크  기   :  734,003,200 바이트 (700 메가)",
-    "    제  작  정  보   :  알수없음" + std::string(31, ' '),
-    "",
-    "  비디오 정보",
-    "    압  축  코  덱   :  XviD MPEG-4 Video Codec",
-    "    화면크기 (비율)  :  640 x 272   ( 2.35 : 1 )",
-    "    프레임 (초당량)  :  143856 프레임   ( 23.976 프레임/초 )",
-    "    색상 (재생시간)  :  24 비트   ( 1시간 40분 0초 )",
-    "",
-    "  사운드 정보",
-    "    압  축  코  덱   :  DivX MPEG Layer-3 (MP3)",
-    "    채 널 (진동수)   :  2 채널   ( 48,000 헤르츠(VBR))",
-};
+using testing::xvidFile;
 
 std::vector<std::string> firstLines(const std::vector<std::string>& lines, std::size_t count) {
     return {lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(count)};
@@ -363,6 +272,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "    채 널 (진동수)   :  1 채널   ( 48,000 헤르츠(VBR))"},
         LineCase{"channels_zero", kBrief, [](AviSpec& s) { s.audio[0].channels = 0; }, 13,
                  "    채 널 (진동수)   :  0 채널   ( 48,000 헤르츠(VBR))"},
+        LineCase{"channels_four", kBrief, [](AviSpec& s) { s.audio[0].channels = 4; }, 13,
+                 "    채 널 (진동수)   :  4 채널   ( 48,000 헤르츠(VBR))"},
         LineCase{"channels_five", kBrief, [](AviSpec& s) { s.audio[0].channels = 5; }, 13,
                  "    채 널 (진동수)   :  5.1 채널   ( 48,000 헤르츠(VBR))"},
         LineCase{"channels_six", kBrief, [](AviSpec& s) { s.audio[0].channels = 6; }, 13,
