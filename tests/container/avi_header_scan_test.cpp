@@ -566,6 +566,87 @@ TEST(AviHeaderScan, ReferenceAgreesOnTheWrittenCases) {
 
 enum class PlantKind { Header, Video, Audio, Odml, Other, Movie };
 
+// An odml list at `at` whose size field sends the odml branch to `target`.
+Bytes odmlPointingAt(std::size_t at, std::int64_t target) {
+    return concat({text("LIST"),
+                   le32(static_cast<std::int32_t>(target - static_cast<std::int64_t>(at) - 8)),
+                   text("odml")});
+}
+
+TEST(AviHeaderScan, OdmlJumpsFarAwayReadTheBytesThere) {
+    constexpr std::size_t kLength = 2'500'000;
+    const std::string info = "far away make-info text, 35 bytes+";
+    struct Case {
+        const char* name;
+        std::size_t odmlAt;
+        std::size_t junkAt;
+        bool throughList;  // one list stands between the odml list and the JUNK chunk
+        std::string makeInfo;
+    };
+    const std::vector<Case> cases = {
+        {"forward_far", 100, 1'500'000, false, field35(info)},
+        {"backward", 2'000'000, 10'000, false, field35(info)},
+        {"forward_through_a_list", 100, 1'200'000, true, field35(info)},
+        {"backward_through_a_list", 2'400'000, 300'000, true, field35(info)},
+        {"across_a_small_block_edge", 100, 1'024 * 900 - 2, false, field35(info)},
+        {"data_across_the_end", 100, kLength - 20, false, field35(info.substr(0, 12))},
+        {"id_across_the_end", 100, kLength - 2, false, field35("")},
+    };
+    for (const Case& c : cases) {
+        Bytes file(kLength, 0);
+        put(file, 0, kRiffHead);
+        std::size_t chunkAt = c.junkAt;
+        if (c.throughList) {
+            // The list between sits 40,000 bytes before the JUNK chunk.
+            const std::size_t listAt = c.junkAt - 40'000;
+            put(file, listAt, concat({text("LIST"), le32(40'000 - 8), text("INFO")}));
+            chunkAt = listAt;
+        }
+        put(file, c.odmlAt, odmlPointingAt(c.odmlAt, static_cast<std::int64_t>(chunkAt)));
+        const Bytes junk = concat({text("JUNK"), le32(35), text(info)});
+        for (std::size_t i = 0; i < junk.size() && c.junkAt + i < kLength; ++i) {
+            file[c.junkAt + i] = junk[i];
+        }
+        const auto actual = scan(file);
+        ASSERT_TRUE(actual.has_value()) << c.name;
+        EXPECT_EQ(makeInfoOf(*actual), c.makeInfo) << c.name;
+        expectSameHeaders(actual, referenceScan(file));
+    }
+}
+
+TEST(AviHeaderScan, ManyOdmlListsJumpingToManyPlaces) {
+    // Twelve odml lists, each sending the branch to one of six far places in turn, so that
+    // places are left and come back; every place holds its own JUNK text. The last odml list
+    // decides the make-info, and each earlier one must have read its own place right for the
+    // result to agree with the byte-by-byte search.
+    constexpr std::size_t kLength = 2'000'000;
+    Bytes file(kLength, 0);
+    put(file, 0, kRiffHead);
+    std::vector<std::size_t> places;
+    for (std::size_t i = 0; i < 6; ++i) {
+        places.push_back(300'000 + i * 250'000 + i * 777);
+        const std::string textHere =
+            "place " + std::to_string(i) + std::string(40, static_cast<char>('a' + i));
+        put(file, places.back(), concat({text("JUNK"), le32(35), text(textHere)}));
+    }
+    for (std::size_t k = 0; k < 12; ++k) {
+        const std::size_t at = 1'000 + k * 5'000;
+        const std::size_t place = places[(k * 5) % places.size()];
+        put(file, at, odmlPointingAt(at, static_cast<std::int64_t>(place)));
+        // Half of them through a list standing 1,000 bytes before the place.
+        if (k % 2 == 1) {
+            put(file, at, odmlPointingAt(at, static_cast<std::int64_t>(place - 1'000)));
+            put(file, place - 1'000, concat({text("LIST"), le32(1'000 - 8), text("INFO")}));
+        }
+    }
+    const auto actual = scan(file);
+    expectSameHeaders(actual, referenceScan(file));
+    const std::size_t last = places[(11 * 5) % places.size()];
+    EXPECT_EQ(makeInfoOf(*actual),
+              field35(std::string(file.begin() + static_cast<std::ptrdiff_t>(last) + 8,
+                                  file.begin() + static_cast<std::ptrdiff_t>(last) + 43)));
+}
+
 // A list of the given kind with random contents and a random spelling of "LIST".
 Bytes randomList(std::mt19937& random, PlantKind kind) {
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
