@@ -44,10 +44,10 @@ hyperfine --warmup 2 --runs 10 --ignore-failure --style basic \
 cat "$work/times.md"
 
 echo
-echo "peak memory (maximum resident set size):"
+echo "peak memory (maximum resident set size), and processor time (user + system):"
 for folder in tenth collection; do
-    for format in text json; do
-        /usr/bin/time -f "  %M KiB, %e s: $format, $(ls "$work/$folder" | wc -l) files" \
+    for format in text json csv; do
+        /usr/bin/time -f "  %M KiB, %e s, CPU %U + %S s: $format, $(ls "$work/$folder" | wc -l) files" \
             "$report" --format "$format" "$work/$folder" >/dev/null 2>"$work/err" || true
         tail -n 1 "$work/err"
     done
