@@ -14,9 +14,17 @@ namespace {
 constexpr std::int64_t kBlock = 64 * 1024;
 // Everything read at a list lies within its first 104 bytes (a record of 84 bytes at +20).
 constexpr std::int64_t kLookahead = 128;
+// The odml branch's jumps land anywhere in the file. They are served from a few small blocks
+// of their own (one odml list can jump to two places), so that a file full of odml lists
+// whose jumps land near each other costs a few reads of the file instead of several for every
+// list.
+constexpr std::int64_t kJumpBlock = 1024;
+constexpr std::size_t kJumpBlocks = 4;
+// Room past the jump block for the longest jump read (the make-info text).
+constexpr std::int64_t kJumpSlack = 64;
 
 // A window of the file held in memory. The search runs over it; reads that fall outside
-// it (the odml branch's jumps) go to the source itself.
+// it (the odml branch's jumps) go through the jump blocks.
 class ScanWindow {
 public:
     explicit ScanWindow(ByteSource& source) : source_(source) {}
@@ -37,21 +45,57 @@ public:
     }
 
     template <std::size_t N>
-    std::array<std::uint8_t, N> read(std::int64_t offset) const {
+    std::array<std::uint8_t, N> read(std::int64_t offset) {
+        static_assert(N <= kJumpSlack);
         std::array<std::uint8_t, N> out{};
-        if (offset >= start_ && offset + static_cast<std::int64_t>(N) <=
-                                    start_ + static_cast<std::int64_t>(bytes_.size())) {
+        const auto length = static_cast<std::int64_t>(N);
+        if (holds(start_, bytes_, offset, length)) {
             std::copy_n(at(offset), N, out.begin());
+        } else if (offset >= 0 && offset < source_.size()) {
+            const JumpBlock& block = jumpBlockFor(offset, length);
+            std::copy_n(block.bytes.data() + (offset - block.start), N, out.begin());
         } else {
-            readPadded(source_, offset, out);
+            readPadded(source_, offset, out);  // before the start or past the end
         }
         return out;
     }
 
 private:
+    struct JumpBlock {
+        std::int64_t start = 0;
+        std::vector<std::uint8_t> bytes;
+        std::uint64_t lastUse = 0;
+    };
+
+    static bool holds(std::int64_t start, const std::vector<std::uint8_t>& bytes,
+                      std::int64_t offset, std::int64_t length) {
+        return offset >= start && offset + length <= start + static_cast<std::int64_t>(bytes.size());
+    }
+
+    // The block that holds the bytes, loaded in place of the least recently used one if needed.
+    const JumpBlock& jumpBlockFor(std::int64_t offset, std::int64_t length) {
+        JumpBlock* chosen = &jumpBlocks_[0];
+        for (JumpBlock& block : jumpBlocks_) {
+            if (holds(block.start, block.bytes, offset, length)) {
+                chosen = &block;
+                break;
+            }
+            if (block.lastUse < chosen->lastUse) chosen = &block;
+        }
+        if (!holds(chosen->start, chosen->bytes, offset, length)) {
+            chosen->start = offset - offset % kJumpBlock;
+            chosen->bytes.resize(static_cast<std::size_t>(kJumpBlock + kJumpSlack));
+            readPadded(source_, chosen->start, chosen->bytes);
+        }
+        chosen->lastUse = ++uses_;
+        return *chosen;
+    }
+
     ByteSource& source_;
     std::int64_t start_ = 0;
     std::vector<std::uint8_t> bytes_;
+    std::array<JumpBlock, kJumpBlocks> jumpBlocks_;
+    std::uint64_t uses_ = 0;
 };
 
 FourCc codeAt(const std::uint8_t* p) { return {p[0], p[1], p[2], p[3]}; }
@@ -83,7 +127,7 @@ std::optional<std::int32_t> position(std::int32_t p, std::int32_t size, std::int
 
 // The odml list at 1-based position p: the make-info text lies in a JUNK chunk right after
 // it, or after one list that follows it. Returns false when the analysis is abandoned.
-bool readMakeInfo(const ScanWindow& window, std::int32_t p, AviHeaderSet& headers) {
+bool readMakeInfo(ScanWindow& window, std::int32_t p, AviHeaderSet& headers) {
     const std::int32_t odmlSize = readInt32(window.read<4>(p - 1 + 4));
     const auto nextAt = position(p, odmlSize, 8);
     if (!nextAt) return false;

@@ -37,7 +37,11 @@ FileSource::OpenResult FileSource::open(std::string_view utf8Path) {
         result.reason = error.message();
         return result;
     }
-    std::ifstream stream(path, std::ios::binary | std::ios::in);
+    std::ifstream stream;
+    // No stream buffer: the scan reads whole blocks of its own, and the odml branch jumps to
+    // read a few bytes far away; through a buffer each such jump would read a whole buffer.
+    stream.rdbuf()->pubsetbuf(nullptr, 0);
+    stream.open(path, std::ios::binary | std::ios::in);
     if (!stream.is_open()) {
         result.reason = "cannot be opened for reading";
         return result;

@@ -29,8 +29,9 @@ using report::ReportLayout;
 constexpr std::int64_t kFourGiB = std::int64_t{1} << 32;
 // The scan's reads end here at the latest: the last probe position and the record after it.
 constexpr std::int64_t kScanReach = container::kScanLimit + 128;
-// The longest read the odml branch makes: the make-info text.
-constexpr std::size_t kLongestJump = container::AviHeaderSet::kMakeInfoSize;
+// The longest read the odml branch's jumps make: a small block around the place it jumps to
+// (1 KiB and room for the make-info text after it).
+constexpr std::size_t kLongestJump = 1024 + 64;
 
 // Keeps the first broken rule, with the part of the run it broke in; later ones add nothing.
 class Findings {
@@ -175,6 +176,111 @@ private:
     std::int64_t bytesRead_ = 0;
 };
 
+// The header scan done the plain way, one position at a time straight from the bytes, with
+// every odml position worked out in 64 bits and checked against the signed 32-bit range. The
+// real scan's blocks, look-ahead and jump blocks must find exactly what this finds.
+class PlainScan {
+public:
+    explicit PlainScan(std::span<const std::uint8_t> file) : file_(file) {}
+
+    std::optional<container::AviHeaderSet> run() const {
+        container::AviHeaderSet headers;
+        const std::int64_t last =
+            std::min<std::int64_t>(container::kScanLimit, static_cast<std::int64_t>(file_.size()));
+        for (std::int64_t p = 1; p <= last; ++p) {
+            if (upper(code(p)) != "LIST") continue;
+            const std::string type = upper(code(p + 8));
+            if (type == "HDRL") {
+                std::array<std::uint8_t, container::AviMainHeader::kSize> main{};
+                copy(p + 20, main);
+                headers.mainHeader = container::AviMainHeader::fromBytes(main);
+            } else if (type == "STRL") {
+                std::array<std::uint8_t, container::AviStreamRecord::kSize> record{};
+                copy(p + 20, record);
+                const std::string stream = upper(code(p + 20));
+                if (stream == "VIDS") {
+                    headers.videoStream = container::AviStreamRecord(record);
+                } else if (stream == "AUDS") {
+                    if (headers.audioState == 1) {
+                        headers.audioStream1 = container::AviStreamRecord(record);
+                        headers.audioState = 3;
+                    } else {
+                        headers.audioStream2 = container::AviStreamRecord(record);
+                        headers.audioState = 2;
+                    }
+                }
+            } else if (type == "ODML") {
+                if (!odml(p, headers)) return std::nullopt;
+            } else if (type == "MOVI") {
+                break;
+            }
+        }
+        return headers;
+    }
+
+private:
+    static bool fits(std::int64_t position) {
+        return position >= 1 && position <= std::numeric_limits<std::int32_t>::max();
+    }
+    static bool fitsInt32(std::int64_t v) {
+        return v >= std::numeric_limits<std::int32_t>::min() &&
+               v <= std::numeric_limits<std::int32_t>::max();
+    }
+
+    bool odml(std::int64_t p, container::AviHeaderSet& headers) const {
+        const std::int64_t size = int32At(p + 4);
+        std::int64_t at = p + size + 8;
+        if (!fits(at)) return false;
+        std::string next = code(at);
+        std::int64_t extra = 0;
+        if (next == "LIST") {
+            if (!fits(p + size + 12)) return false;
+            extra = std::int64_t{int32At(p + size + 12)} + 8;
+            if (!fitsInt32(extra)) return false;
+            at = p + size + 8 + extra;
+            if (!fits(at) || !fitsInt32(p + size) || !fitsInt32(p + size + 8)) return false;
+            next = code(at);
+        }
+        if (next == "JUNK") {
+            const std::int64_t dataAt = p + size + 16 + extra;
+            if (!fits(dataAt) || !fitsInt32(p + size) || !fitsInt32(p + size + 16)) return false;
+            copy(dataAt, headers.makeInfo);
+        }
+        return true;
+    }
+
+    // The byte at a 1-based position; zero outside the file.
+    std::uint8_t at(std::int64_t position) const {
+        const std::int64_t offset = position - 1;
+        return offset >= 0 && offset < static_cast<std::int64_t>(file_.size())
+                   ? file_[static_cast<std::size_t>(offset)]
+                   : 0;
+    }
+    std::string code(std::int64_t position) const {
+        std::string c(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            c[static_cast<std::size_t>(i)] = static_cast<char>(at(position + i));
+        return c;
+    }
+    static std::string upper(std::string c) {
+        for (char& ch : c) {
+            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+        }
+        return c;
+    }
+    std::int32_t int32At(std::int64_t position) const {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v |= std::uint32_t{at(position + i)} << (8 * i);
+        return static_cast<std::int32_t>(v);
+    }
+    template <std::size_t N>
+    void copy(std::int64_t position, std::array<std::uint8_t, N>& out) const {
+        for (std::size_t i = 0; i < N; ++i) out[i] = at(position + static_cast<std::int64_t>(i));
+    }
+
+    std::span<const std::uint8_t> file_;
+};
+
 void checkOutcome(const Outcome& o, std::span<const std::uint8_t> file, std::int64_t fileSize,
                   Findings& findings) {
     findings.require(o.status != Outcome::Status::Missing, "bytes in memory reported missing");
@@ -261,13 +367,29 @@ std::string analyseBytes(const std::uint8_t* data, std::size_t size) {
                          "the layouts disagree on what the file holds");
     }
 
+    // The scan finds what the plain scan finds.
+    if (outcomes[0].status == Outcome::Status::Reported) {
+        findings.at("plain scan");
+        const auto plainHeaders = PlainScan(file).run();
+        findings.require(plainHeaders.has_value() == outcomes[0].headers.has_value(),
+                         "the scan and the plain scan disagree on giving up");
+        if (plainHeaders && outcomes[0].headers) {
+            findings.require(sameHeaders(*plainHeaders, *outcomes[0].headers),
+                             "the scan and the plain scan found other records");
+        }
+    }
+
     // The same bytes handed out in slices: the same outcome, read within the data and the
     // scan's reach.
     const ReportLayout layout = layouts[control % 3];
     const Outcome& plain = outcomes[control % 3];
     {
         findings.at("sliced source");
-        WatchedSource sliced(file, std::size_t{1} << (sourceControl & 15), 0);
+        // Slices no smaller than a thousandth of the file: a large input in single bytes would
+        // spend the fuzzer's time on calls rather than on cases.
+        const std::size_t slice =
+            std::max(std::size_t{1} << (sourceControl & 15), file.size() / 1024);
+        WatchedSource sliced(file, slice, 0);
         const Outcome o = report::analyse(sliced, {name, fileSize, layout});
         findings.require(
             sameFindings(o, plain) && o.report == plain.report && o.complete == plain.complete,
