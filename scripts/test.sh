@@ -21,7 +21,8 @@ build_and_test() {
     local preset="$1"
     say "== build and test: $preset"
     build_preset "$preset"
-    ctest --preset "$preset"
+    # A test that hangs must not eat the whole CI run.
+    ctest --preset "$preset" --timeout 600
 }
 
 sanitizer_environment() {
