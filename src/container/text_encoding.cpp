@@ -53,7 +53,10 @@ std::string narrowTo(UINT codePage, std::wstring_view wide, bool* lossy) {
 // One character of CP949 at `bytes`: its length in bytes (0 when the bytes are not a valid
 // character) and its UTF-8 form.
 std::size_t decodeOne(std::span<const std::uint8_t> bytes, std::string& out) {
-    const std::size_t length = IsDBCSLeadByteEx(kCp949, bytes[0]) ? 2 : 1;
+    // Above 0x7F, CP949 has two-byte characters only; Windows' own table would pass a lone
+    // byte such as 0x80 through as a control character, where other systems see an error.
+    if (!IsDBCSLeadByteEx(kCp949, bytes[0])) return 0;
+    constexpr std::size_t length = 2;
     if (bytes.size() < length) return 0;
     const std::string_view piece(reinterpret_cast<const char*>(bytes.data()), length);
     const std::wstring wide = wideFrom(kCp949, MB_ERR_INVALID_CHARS, piece);

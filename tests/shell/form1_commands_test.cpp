@@ -12,11 +12,18 @@
 #include "container/text_encoding.h"
 #include "report/analysis.h"
 #include "shell/header_sample.h"
+#include "shell/saved_text_encoding.h"
 #include "support/avi_writer.h"
 #include "tests/shell/recording_port.h"
 
 namespace strovanik::testing {
 namespace {
+
+// A saved report as this system writes it: UTF-8 under a UTF-8 locale, the ANSI code page
+// (or CP949) on Windows.
+std::string savedForm(const std::string& utf8) {
+    return shell::encodeSavedText(utf8, shell::systemSavedTextEncoding());
+}
 
 namespace fs = std::filesystem;
 using container::ContainerKind;
@@ -215,7 +222,7 @@ TEST_F(CommandsTest, AsfAfterAnAviKeepsTheReportWhileTheStateNamesTheAsf) {
     port.saveAnswers.push_back(saved);
     commands.click(ControlId::Command2);
     EXPECT_EQ(port.saveRequests.back().proposedName, "b.asfnfo.txt");
-    EXPECT_EQ(asString(readFile(saved)), aviReport + "\r\n");
+    EXPECT_EQ(asString(readFile(saved)), savedForm(aviReport + "\r\n"));
 }
 
 TEST_F(CommandsTest, AFileThatCannotBeOpenedKeepsTheEarlierSizeAndReport) {
@@ -340,7 +347,7 @@ TEST_F(CommandsTest, SaveWritesTheReportPlusCrLfUnderTheProposedName) {
     EXPECT_EQ(request.initialFolder, withSeparator(folder.path()));
     EXPECT_EQ(request.proposedName, "a.avinfo.txt");
     const std::string written = asString(readFile(saved));
-    EXPECT_EQ(written, port.report + "\r\n");
+    EXPECT_EQ(written, savedForm(port.report + "\r\n"));
     EXPECT_EQ(written.substr(written.size() - 4), "\r\n\r\n");  // the report's own end, then ours
     EXPECT_EQ(state.dialogFileName, saved);
     EXPECT_EQ(state.dialogFolder, withSeparator(folder.path()));
