@@ -13,7 +13,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 source "$STROVANIK_ROOT/scripts/windows-lib.sh"
 
 ensure_windows_tools
-build_windows OFF
+build_windows strovanik
 program="$STROVANIK_WINDOWS_BUILD/src/shell/win32/strovanik.exe"
 
 arguments=()

@@ -16,7 +16,7 @@ say "== Windows: cross build in ${STROVANIK_WINDOWS_BUILD#"$STROVANIK_ROOT"/}"
 # A Wine session of another display would stand in the way of the one the tests start.
 stop_wine
 trap stop_wine EXIT
-build_windows ON
+build_windows
 
 # Tests known to fail as Windows programs are left out, by name, and said so.
 known=()

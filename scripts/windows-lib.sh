@@ -30,13 +30,14 @@ ensure_windows_tools() {
     ensure_packages "${STROVANIK_WINDOWS_PACKAGES[@]}"
 }
 
-# Configures and builds the Windows program (and, unless told otherwise, its tests).
+# Configures the cross build and builds the named targets (all of them when none is named).
 build_windows() {
-    local tests="${1:-ON}"
     cmake -S "$STROVANIK_ROOT" -B "$STROVANIK_WINDOWS_BUILD" -G Ninja \
         --toolchain "$STROVANIK_ROOT/cmake/toolchain-i686-w64-mingw32.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DSTROVANIK_WERROR=ON -DSTROVANIK_BUILD_TESTS="$tests" >&2
-    nice cmake --build "$STROVANIK_WINDOWS_BUILD" >&2
+        -DCMAKE_BUILD_TYPE=Release -DSTROVANIK_WERROR=ON >&2
+    local targets=()
+    [ "$#" -eq 0 ] || targets=(--target "$@")
+    nice cmake --build "$STROVANIK_WINDOWS_BUILD" "${targets[@]}" >&2
 }
 
 # Ends the Wine session of the prefix (its server and background services), if there is one.
