@@ -77,10 +77,11 @@ FileOutput textOutput(const std::string& path, bool headed, const TextReporter& 
 
 FileOutput recordOutput(const std::string& path, const BatchSettings& settings) {
     const FileAnalysis analysis = analysePath(path, settings.layout);
-    const Record record = fileRecord(analysis, settings.layout);
+    const bool csv = settings.format == OutputFormat::Csv;
+    const Record record = fileRecord(analysis, settings.layout, csv);
     FileOutput output;
     output.status = exitStatusOf(analysis.outcome);
-    output.text = settings.format == OutputFormat::Csv ? csvRow(record) : compactJson(record);
+    output.text = csv ? csvRow(record) : compactJson(record);
     if (auto line = messageLine(path, analysis.outcome)) output.messages = *line + "\n";
     return output;
 }

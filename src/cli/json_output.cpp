@@ -124,7 +124,8 @@ void addAudioFigures(Record& r, const AviStreamRecord& audio, std::string_view s
     r["vbr" + std::string(suffix)] = !DerivedMeasures::vbrMark(audio).empty();
 }
 
-void addHeadersAndFigures(Record& r, const FileAnalysis& analysis, report::ReportLayout layout) {
+void addHeadersAndFigures(Record& r, const FileAnalysis& analysis, report::ReportLayout layout,
+                          bool figuresOnly) {
     const Outcome& outcome = analysis.outcome;
     const AviHeaderSet& h = *outcome.headers;
     const DerivedMeasures m(h, analysis.fileSize, outcome.riffSize,
@@ -132,10 +133,12 @@ void addHeadersAndFigures(Record& r, const FileAnalysis& analysis, report::Repor
     const bool hasAudio = m.hasAudio();
     const bool hasSecondAudio = m.hasSecondAudio();
 
-    r["mainHeader"] = mainHeaderRecord(h.mainHeader);
-    if (hasVideoStream(h)) r["videoStream"] = videoStreamRecord(h.videoStream);
-    if (hasAudio) r["audioStream1"] = audioStreamRecord(h.audioStream1);
-    if (hasSecondAudio) r["audioStream2"] = audioStreamRecord(h.audioStream2);
+    if (!figuresOnly) {
+        r["mainHeader"] = mainHeaderRecord(h.mainHeader);
+        if (hasVideoStream(h)) r["videoStream"] = videoStreamRecord(h.videoStream);
+        if (hasAudio) r["audioStream1"] = audioStreamRecord(h.audioStream1);
+        if (hasSecondAudio) r["audioStream2"] = audioStreamRecord(h.audioStream2);
+    }
     r["makeInfo"] = shownMakeInfo(h, layout);
     r["videoCodecText"] = outcome.codecs.videoCodecText;
     if (hasAudio) r["audioCodecText1"] = outcome.codecs.audioCodecText1;
@@ -174,7 +177,7 @@ constexpr std::string_view kCommonFigures[] = {
 
 }  // namespace
 
-Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout) {
+Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout, bool figuresOnly) {
     const Outcome& outcome = analysis.outcome;
     Record r;
     r["path"] = analysis.path;
@@ -185,9 +188,9 @@ Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout) {
     if (auto problem = problemText(outcome)) r["error"] = *problem;
     if (outcome.status != Outcome::Status::Reported) return r;
 
-    r["report"] = outcome.report;
+    if (!figuresOnly) r["report"] = outcome.report;
     if (outcome.headers) {
-        addHeadersAndFigures(r, analysis, layout);
+        addHeadersAndFigures(r, analysis, layout, figuresOnly);
     } else {
         // The scan gave up: nothing past it was computed.
         for (std::string_view name : kCommonFigures) r[std::string(name)] = nullptr;

@@ -19,7 +19,10 @@ using Record = nlohmann::ordered_json;
 // read, the raw records, the codec texts, the shown make-info and every figure under its
 // own name; a figure that could not be computed is null. The records and figures of a
 // stream that is not there are left out, so null always means "failed".
-Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout);
+// With `figuresOnly`, the report text and the raw records are left out: what a row of a
+// table needs.
+Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout,
+                  bool figuresOnly = false);
 
 // The record as one line of compact JSON (no line end). Text that is not valid UTF-8 (a
 // file name in another encoding) shows U+FFFD in place of the bad bytes.
