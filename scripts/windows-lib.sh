@@ -34,7 +34,7 @@ ensure_windows_tools() {
 build_windows() {
     cmake -S "$STROVANIK_ROOT" -B "$STROVANIK_WINDOWS_BUILD" -G Ninja \
         --toolchain "$STROVANIK_ROOT/cmake/toolchain-i686-w64-mingw32.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DSTROVANIK_WERROR=ON >&2
+        -DCMAKE_BUILD_TYPE=Release -DSTROVANIK_WERROR=ON -DSTROVANIK_BUILD_TESTS=ON >&2
     local targets=()
     [ "$#" -eq 0 ] || targets=(--target "$@")
     nice cmake --build "$STROVANIK_WINDOWS_BUILD" "${targets[@]}" >&2
