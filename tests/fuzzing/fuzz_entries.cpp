@@ -188,7 +188,10 @@ public:
         const std::int64_t last =
             std::min<std::int64_t>(container::kScanLimit, static_cast<std::int64_t>(file_.size()));
         for (std::int64_t p = 1; p <= last; ++p) {
-            if (upper(code(p)) != "LIST") continue;
+            if (upperByte(at(p)) != 'L' || upperByte(at(p + 1)) != 'I' ||
+                upperByte(at(p + 2)) != 'S' || upperByte(at(p + 3)) != 'T') {
+                continue;
+            }
             const std::string type = upper(code(p + 8));
             if (type == "HDRL") {
                 std::array<std::uint8_t, container::AviMainHeader::kSize> main{};
@@ -262,10 +265,11 @@ private:
             c[static_cast<std::size_t>(i)] = static_cast<char>(at(position + i));
         return c;
     }
+    static char upperByte(std::uint8_t b) {
+        return static_cast<char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
+    }
     static std::string upper(std::string c) {
-        for (char& ch : c) {
-            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-        }
+        for (char& ch : c) ch = upperByte(static_cast<std::uint8_t>(ch));
         return c;
     }
     std::int32_t int32At(std::int64_t position) const {
