@@ -149,8 +149,7 @@ TEST(FuzzReplay, OdmlJumpPatterns) {
     }
 }
 
-// The entry functions must notice a broken rule, or the replays above prove nothing: an
-// empty input and a lone control byte are valid inputs, and every seed stays clean.
+// The shortest inputs the fuzzers make: nothing at all, and a control byte with no file.
 TEST(FuzzReplay, EntriesAcceptTheirEdgeInputs) {
     const std::uint8_t none = 0;
     EXPECT_EQ(analyseBytes(&none, 0), "");
