@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the small AVI files of this folder with ffmpeg; the README's example report and the
-# command-line tests read them. Run it from anywhere: scripts/make-samples.sh writes beside
+# command-line tests read them. Run it from anywhere: it writes the files beside
 # itself. The files are committed, so this is only needed to change or remake them; a newer
 # ffmpeg may write slightly different bytes (the tests compare with ffprobe, not with fixed
 # numbers, so they keep passing).
