@@ -71,6 +71,8 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
     CLI::App app{"Writes the report of AVI files: what their headers say, in the layout of the "
                  "viewer's report box (CR LF line ends).",
                  std::string(kProgram)};
+    // Options are spelled with dashes everywhere; "/x" is a path, also on Windows.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string(kProgram) + " " + STROVANIK_VERSION);
     app.add_option("--layout", options.layout, "Report layout: english, korean (full) or brief")
         ->check(CLI::IsMember({"english", "korean", "brief"}))
