@@ -13,17 +13,17 @@ namespace {
 using namespace strovanik::testing;
 
 AviSpec specFor(int i) {
-    AviSpec spec;
-    spec.main.totalFrames = 250 + i % 5000;
-    spec.main.width = 320 + 16 * (i % 40);
-    spec.main.height = 240 + 16 * (i % 30);
-    spec.movieBytes = static_cast<std::size_t>(1024 + (i * 7919) % 6000);
-    if (i % 3 == 1) spec.audio = {};
-    if (i % 7 == 2) spec.audio.push_back(AudioSpec{.formatTag = 0x2000, .channels = 6});
-    if (i % 11 == 3) spec.makeInfo = "Collection maker 1.0" + std::string(15, ' ');
-    if (i % 101 == 4) spec.main.height = 0;  // the picture ratio fails: an early end
-    if (i % 13 == 5) spec.lowerCase = true;
-    return spec;
+    AviSpec plan;
+    plan.main.totalFrames = 250 + i % 5000;
+    plan.main.width = 320 + 16 * (i % 40);
+    plan.main.height = 240 + 16 * (i % 30);
+    plan.movieBytes = static_cast<std::size_t>(1024 + (i * 7919) % 6000);
+    if (i % 3 == 1) plan.audio = {};
+    if (i % 7 == 2) plan.audio.push_back(AudioSpec{.formatTag = 0x2000, .channels = 6});
+    if (i % 11 == 3) plan.makeInfo = "Collection maker 1.0" + std::string(15, ' ');
+    if (i % 101 == 4) plan.main.height = 0;  // the picture ratio fails: an early end
+    if (i % 13 == 5) plan.lowerCase = true;
+    return plan;
 }
 
 }  // namespace

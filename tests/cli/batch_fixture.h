@@ -54,8 +54,8 @@ inline std::vector<std::string> headingsOf(const std::string& text) {
 class Collection {
 public:
     // Writes an AVI file at `relative` (folders made as needed) and returns its path.
-    std::string avi(std::string_view relative, const AviSpec& spec = {}) {
-        return write(relative, buildAvi(spec));
+    std::string avi(std::string_view relative, const AviSpec& plan = {}) {
+        return write(relative, buildAvi(plan));
     }
 
     std::string write(std::string_view relative, const Bytes& bytes) {
@@ -83,9 +83,9 @@ inline Bytes oggBytes() { return concat({text("OggS"), Bytes(60, 0)}); }
 // An AVI file whose report ends early: its picture height is zero, so the picture ratio
 // fails in every layout.
 inline AviSpec partialSpec() {
-    AviSpec spec;
-    spec.main.height = 0;
-    return spec;
+    AviSpec plan;
+    plan.main.height = 0;
+    return plan;
 }
 
 }  // namespace strovanik::testing

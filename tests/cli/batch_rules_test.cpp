@@ -220,14 +220,14 @@ TEST(BatchStatus, AFolderOfFailuresReportsEachInOrder) {
 TEST(BatchOrder, ConcurrentAnalysisKeepsTheOrderAndTheBytes) {
     Collection c;
     for (int i = 0; i < 150; ++i) {
-        AviSpec spec;
-        spec.main.totalFrames = 100 + i;
-        spec.movieBytes = static_cast<std::size_t>(16 + (i * 37) % 4000);
-        if (i % 17 == 0) spec = partialSpec();
+        AviSpec plan;
+        plan.main.totalFrames = 100 + i;
+        plan.movieBytes = static_cast<std::size_t>(16 + (i * 37) % 4000);
+        if (i % 17 == 0) plan = partialSpec();
         if (i % 23 == 0) {
             c.write("f" + std::to_string(1000 + i) + ".avi", oggBytes());
         } else {
-            c.avi("f" + std::to_string(1000 + i) + ".avi", spec);
+            c.avi("f" + std::to_string(1000 + i) + ".avi", plan);
         }
     }
     const std::string root = c.folder();

@@ -44,11 +44,11 @@ Bytes abandonedScanBytes() {
 
 TEST(JsonRecord, AReportedFileHasItsRecordsTextsAndFigures) {
     Collection c;
-    AviSpec spec;
-    spec.riffSize = 1'048'576;  // over 10 s: a total rate of 102.4, shown cut to 102
-    spec.video->quality = 10'000;
-    spec.makeInfo = std::string("Made by hand") + std::string(23, '\0');
-    const std::string path = c.avi("film.avi", spec);
+    AviSpec plan;
+    plan.riffSize = 1'048'576;  // over 10 s: a total rate of 102.4, shown cut to 102
+    plan.video->quality = 10'000;
+    plan.makeInfo = std::string("Made by hand") + std::string(23, '\0');
+    const std::string path = c.avi("film.avi", plan);
     const json r = recordOf(path);
 
     EXPECT_EQ(r.at("path"), path);
@@ -202,7 +202,7 @@ TEST(JsonRecord, AFailedFigureIsNullAndTheOthersStay) {
 
     const struct {
         std::string name;
-        AviSpec spec;
+        AviSpec plan;
         std::vector<std::string> nullFigures;
         std::vector<std::string> setFigures;
     } cases[] = {
@@ -224,7 +224,7 @@ TEST(JsonRecord, AFailedFigureIsNullAndTheOthersStay) {
          {"framesPerSecond", "pictureRatio", "sizeMegabytes", "hasAudio", "audioBitrate1"}},
     };
     for (const auto& test : cases) {
-        const std::string path = c.avi(test.name, test.spec);
+        const std::string path = c.avi(test.name, test.plan);
         const json r = recordOf(path, {}, 3);
         EXPECT_EQ(r.at("complete"), false) << test.name;
         EXPECT_TRUE(r.at("error").get<std::string>().starts_with("the report is incomplete: "));

@@ -29,8 +29,8 @@ protected:
         return path.string();
     }
 
-    std::string writeAvi(std::string_view name, const AviSpec& spec = {}) {
-        return write(name, buildAvi(spec));
+    std::string writeAvi(std::string_view name, const AviSpec& plan = {}) {
+        return write(name, buildAvi(plan));
     }
 
     // A file whose scan gives up: its odml list claims a size that runs past any position.
@@ -196,7 +196,7 @@ TEST_F(ReportCommand, IncompleteReportPrintsItsRowsAndExitsThree) {
     noFrames.main.totalFrames = 0;  // a running time of 0 seconds
     const struct {
         std::string_view name;
-        AviSpec spec;
+        AviSpec plan;
         std::string layout;
         std::string_view failingLabel;  // empty: the layout needs no such figure
     } cases[] = {
@@ -210,7 +210,7 @@ TEST_F(ReportCommand, IncompleteReportPrintsItsRowsAndExitsThree) {
     const std::string sound = writeAvi("sound.avi");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = writeAvi("broken.avi", c.spec);
+        const std::string path = writeAvi("broken.avi", c.plan);
         const CommandRun run = runInProcess({"--layout", c.layout, path});
         if (c.failingLabel.empty()) {
             EXPECT_EQ(run.status, 0);

@@ -67,13 +67,13 @@ const Bytes kRiffHead = concat({text("RIFF"), le32(0), text("AVI ")});
 
 TEST(AviHeaderScan, StandardFileInUpperAndLowerCase) {
     for (const bool lowerCase : {false, true}) {
-        AviSpec spec;
-        spec.lowerCase = lowerCase;
-        spec.main = {
+        AviSpec plan;
+        plan.lowerCase = lowerCase;
+        plan.main = {
             .microSecPerFrame = 41'708, .totalFrames = 143'856, .width = 640, .height = 272};
-        spec.video = VideoSpec{.handler = "xvid", .compression = "XVID", .quality = 9'000};
-        spec.audio = {AudioSpec{.formatTag = 0x55, .channels = 2, .samplesPerSec = 48'000}};
-        const AviHeaderSet h = scanned(buildAvi(spec));
+        plan.video = VideoSpec{.handler = "xvid", .compression = "XVID", .quality = 9'000};
+        plan.audio = {AudioSpec{.formatTag = 0x55, .channels = 2, .samplesPerSec = 48'000}};
+        const AviHeaderSet h = scanned(buildAvi(plan));
         SCOPED_TRACE(lowerCase ? "lower case" : "upper case");
         EXPECT_EQ(h.mainHeader.dwMicroSecPerFrame, 41'708);
         EXPECT_EQ(h.mainHeader.dwTotalFrames, 143'856);
@@ -95,8 +95,8 @@ TEST(AviHeaderScan, StandardFileInUpperAndLowerCase) {
 TEST(AviHeaderScan, ReadsTheRecordsAtTheirFixedDistances) {
     // The worked layout: header list at offset 12, main header from offset 32, first stream
     // list at offset 88 with its record from offset 108 to 191.
-    AviSpec spec;
-    const Bytes file = buildAvi(spec);
+    AviSpec plan;
+    const Bytes file = buildAvi(plan);
     ASSERT_EQ(std::string(file.begin() + 12, file.begin() + 16), "LIST");
     ASSERT_EQ(std::string(file.begin() + 88, file.begin() + 92), "LIST");
     const AviHeaderSet h = scanned(file);
@@ -204,13 +204,13 @@ TEST(AviHeaderScan, AudioStreamsAndAudioState) {
     const std::vector<Case> cases = {
         {0, 1, 0, 0}, {1, 3, 101, 0}, {2, 2, 101, 102}, {3, 2, 101, 103}, {4, 2, 101, 104}};
     for (const Case& c : cases) {
-        AviSpec spec;
-        spec.audio.clear();
+        AviSpec plan;
+        plan.audio.clear();
         for (int i = 1; i <= c.streams; ++i) {
-            spec.audio.push_back({.formatTag = static_cast<std::int16_t>(100 + i),
+            plan.audio.push_back({.formatTag = static_cast<std::int16_t>(100 + i),
                                   .channels = static_cast<std::int16_t>(i)});
         }
-        const AviHeaderSet h = scanned(buildAvi(spec));
+        const AviHeaderSet h = scanned(buildAvi(plan));
         SCOPED_TRACE(c.streams);
         EXPECT_EQ(h.audioState, c.audioState);
         EXPECT_EQ(h.audioStream1.wFormatTag(), c.firstTag);
@@ -224,10 +224,10 @@ TEST(AviHeaderScan, AudioStreamsAndAudioState) {
 }
 
 TEST(AviHeaderScan, FileEndingInsideARecordReadsZerosForTheRest) {
-    AviSpec spec;
-    spec.main.totalFrames = 0x01020304;
-    spec.main.width = 0x7FFF0102;
-    const Bytes whole = buildAvi(spec);
+    AviSpec plan;
+    plan.main.totalFrames = 0x01020304;
+    plan.main.width = 0x7FFF0102;
+    const Bytes whole = buildAvi(plan);
     struct Case {
         std::size_t length;
         std::int32_t totalFrames;
@@ -553,12 +553,12 @@ void expectSameHeaders(const std::optional<AviHeaderSet>& actual,
 }
 
 TEST(AviHeaderScan, ReferenceAgreesOnTheWrittenCases) {
-    AviSpec spec;
-    spec.makeInfo = kInfo;
-    spec.audio = {AudioSpec{}, AudioSpec{.formatTag = 1}, AudioSpec{.formatTag = 2}};
+    AviSpec plan;
+    plan.makeInfo = kInfo;
+    plan.audio = {AudioSpec{}, AudioSpec{.formatTag = 1}, AudioSpec{.formatTag = 2}};
     for (const bool lowerCase : {false, true}) {
-        spec.lowerCase = lowerCase;
-        const Bytes file = buildAvi(spec);
+        plan.lowerCase = lowerCase;
+        const Bytes file = buildAvi(plan);
         expectSameHeaders(scan(file), referenceScan(file));
         EXPECT_EQ(makeInfoOf(*referenceScan(file)), field35(kInfo));
     }
@@ -770,9 +770,9 @@ private:
 };
 
 TEST(AviHeaderScan, ReadsLittleMoreThanTheSearchNeeds) {
-    AviSpec spec;
-    spec.movieBytes = 4'000'000;  // the movie data is never read
-    CountingSource source(buildAvi(spec));
+    AviSpec plan;
+    plan.movieBytes = 4'000'000;  // the movie data is never read
+    CountingSource source(buildAvi(plan));
     ASSERT_TRUE(scanAviHeaders(source).has_value());
     EXPECT_LE(source.read, 64 * 1024 + 128);
 

@@ -140,9 +140,9 @@ TEST(ReadFaults, AReadErrorPartWayLeavesNoReportThatLooksWhole) {
 TEST(ReadFaults, AFileCutShortWhileOpenReadsAsZerosPastItsNewEnd) {
     TempFolder folder;
     const fs::path path = folder / "cut.avi";
-    AviSpec spec;
-    spec.makeInfo = "cut while being read";
-    const Bytes bytes = buildAvi(spec);
+    AviSpec plan;
+    plan.makeInfo = "cut while being read";
+    const Bytes bytes = buildAvi(plan);
     writeFile(path, bytes);
     auto opened = FileSource::open(path.string());
     ASSERT_EQ(opened.status, FileSource::OpenStatus::Opened);

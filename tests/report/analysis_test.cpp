@@ -69,9 +69,9 @@ TEST(AnalyseFile, SparseFileOfTheEnglishExample) {
 TEST(AnalyseFile, FileSizeIsTheRealLengthBeyondTwoGigabytes) {
     TempFolder folder;
     const fs::path path = folder / "big.avi";
-    AviSpec spec = xvidFile();
-    spec.riffSize = -1'073'741'832;  // the RIFF field of a 3 GiB file, read signed
-    testing::writeFile(path, testing::buildAvi(spec), 3'221'225'472ULL);
+    AviSpec plan = xvidFile();
+    plan.riffSize = -1'073'741'832;  // the RIFF field of a 3 GiB file, read signed
+    testing::writeFile(path, testing::buildAvi(plan), 3'221'225'472ULL);
     const Outcome outcome = analyseFile(path.string(), "big.avi", ReportLayout::English);
     EXPECT_TRUE(outcome.complete);
     EXPECT_EQ(outcome.riffSize, -1'073'741'832);
@@ -179,9 +179,9 @@ TEST(AnalyseFile, RefusedKindsOnDisk) {
 // From a byte source.
 
 TEST(Analyse, ReportsWhatItFound) {
-    AviSpec spec = xvidFile();
-    spec.audio.push_back({.formatTag = 0x2000, .channels = 6});
-    container::MemorySource source(testing::buildAvi(spec));
+    AviSpec plan = xvidFile();
+    plan.audio.push_back({.formatTag = 0x2000, .channels = 6});
+    container::MemorySource source(testing::buildAvi(plan));
     const Outcome outcome = analyse(source, {"x.avi", 734'003'200, ReportLayout::English});
     EXPECT_EQ(outcome.status, Outcome::Status::Reported);
     EXPECT_EQ(outcome.kind, ContainerKind::Avi);
@@ -198,10 +198,10 @@ TEST(Analyse, ReportsWhatItFound) {
 }
 
 TEST(Analyse, CodecTextsWithoutSound) {
-    AviSpec spec = xvidFile();
-    spec.audio.clear();
-    spec.video.reset();
-    container::MemorySource source(testing::buildAvi(spec));
+    AviSpec plan = xvidFile();
+    plan.audio.clear();
+    plan.video.reset();
+    container::MemorySource source(testing::buildAvi(plan));
     const Outcome outcome = analyse(source, {"x.avi", 100, ReportLayout::English});
     EXPECT_EQ(outcome.codecs.videoCodecText, " Uncompressed");
     EXPECT_EQ(outcome.codecs.audioCodecText1, "0 Unknown");
@@ -222,8 +222,8 @@ TEST(Analyse, AbandonedScanLeavesAnEmptyIncompleteReport) {
              {"negative", -100}, {"overflowing", 0x7FFFFFFF}, {"position_below_one", -21}}) {
         for (const ReportLayout layout :
              {ReportLayout::English, ReportLayout::KoreanDetailed, ReportLayout::KoreanBrief}) {
-            AviSpec spec = xvidFile();
-            Bytes file = testing::buildAvi(spec);
+            AviSpec plan = xvidFile();
+            Bytes file = testing::buildAvi(plan);
             // An odml list right after the RIFF header, before everything else.
             const Bytes odml = concat({text("LIST"), le32(c.odmlSize), text("odml")});
             file.insert(file.begin() + 12, odml.begin(), odml.end());
@@ -258,8 +258,8 @@ private:
 
 TEST(Analyse, ReadErrorDuringTheScanLeavesAnEmptyIncompleteReport) {
     // No movie list in the first block, so the scan reads on into the failing part.
-    AviSpec spec = xvidFile();
-    Bytes file = testing::buildAvi(spec);
+    AviSpec plan = xvidFile();
+    Bytes file = testing::buildAvi(plan);
     Bytes padded = concat({Bytes(file.begin(), file.begin() + 12), Bytes(100'000, 0),
                            Bytes(file.begin() + 12, file.end())});
     FailingSource source(padded, 80'000);

@@ -20,16 +20,16 @@ inline container::AviStreamRecord recordOfList(const Bytes& streamList) {
     return container::AviStreamRecord(std::span<const std::uint8_t, 84>(bytes.data(), 84));
 }
 
-inline container::AviStreamRecord audioRecord(const AudioSpec& spec) {
-    return recordOfList(audioStreamList(spec));
+inline container::AviStreamRecord audioRecord(const AudioSpec& plan) {
+    return recordOfList(audioStreamList(plan));
 }
 
-inline container::AviStreamRecord videoRecord(const VideoSpec& spec) {
-    return recordOfList(videoStreamList(spec));
+inline container::AviStreamRecord videoRecord(const VideoSpec& plan) {
+    return recordOfList(videoStreamList(plan));
 }
 
-inline container::AviMainHeader mainHeader(const MainHeaderSpec& spec) {
-    const Bytes bytes = mainHeaderData(spec);
+inline container::AviMainHeader mainHeader(const MainHeaderSpec& plan) {
+    const Bytes bytes = mainHeaderData(plan);
     return container::AviMainHeader::fromBytes(std::span<const std::uint8_t, 56>(bytes.data(), 56));
 }
 
@@ -56,10 +56,10 @@ inline std::vector<std::string> linesOf(std::string_view report) {
 }
 
 // The analysis of a file written by buildAvi, as the window would run it.
-inline report::Outcome analyseSpec(const AviSpec& spec, report::ReportLayout layout,
+inline report::Outcome analyseSpec(const AviSpec& plan, report::ReportLayout layout,
                                    std::int64_t fileSize = -1,
                                    std::string_view fileName = "sample.avi") {
-    Bytes bytes = buildAvi(spec);
+    Bytes bytes = buildAvi(plan);
     const std::int64_t size = fileSize >= 0 ? fileSize : static_cast<std::int64_t>(bytes.size());
     container::MemorySource source(std::move(bytes));
     return report::analyse(source, {fileName, size, layout});

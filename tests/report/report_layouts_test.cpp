@@ -31,7 +31,7 @@ std::vector<std::string> firstLines(const std::vector<std::string>& lines, std::
 TEST(ReportLayouts, WorkedExamplesByteForByte) {
     struct Case {
         const char* name;
-        AviSpec spec;
+        AviSpec plan;
         std::int64_t fileSize;
         ReportLayout layout;
         std::vector<std::string> lines;
@@ -42,7 +42,7 @@ TEST(ReportLayouts, WorkedExamplesByteForByte) {
         {"korean_brief", xvidFile(), kXvidSize, ReportLayout::KoreanBrief, kXvidBrief},
     };
     for (const Case& c : cases) {
-        const Outcome outcome = testing::analyseSpec(c.spec, c.layout, c.fileSize);
+        const Outcome outcome = testing::analyseSpec(c.plan, c.layout, c.fileSize);
         ASSERT_EQ(outcome.status, Outcome::Status::Reported) << c.name;
         EXPECT_TRUE(outcome.complete) << c.name << ": " << outcome.problem;
         EXPECT_EQ(outcome.report, crlfLines(c.lines)) << c.name;
@@ -98,10 +98,10 @@ class ReportLines : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(ReportLines, ShowTheFieldAsLaidOut) {
     const LineCase& c = GetParam();
-    AviSpec spec = c.layout == ReportLayout::English ? cinepakFile() : xvidFile();
-    c.change(spec);
+    AviSpec plan = c.layout == ReportLayout::English ? cinepakFile() : xvidFile();
+    c.change(plan);
     const Outcome outcome = testing::analyseSpec(
-        spec, c.layout, c.layout == ReportLayout::English ? kCinepakSize : kXvidSize);
+        plan, c.layout, c.layout == ReportLayout::English ? kCinepakSize : kXvidSize);
     EXPECT_TRUE(outcome.complete) << outcome.problem;
     ASSERT_GE(outcome.report.size(), 2u);
     EXPECT_EQ(outcome.report.find('\0'), std::string::npos);
@@ -304,10 +304,10 @@ TEST(ReportLayouts, NoSound) {
         {kBrief, kXvidBrief, 9, "  사운드(소리) 정보 - 없음 "},
     };
     for (const Case& c : cases) {
-        AviSpec spec = c.layout == kEnglish ? cinepakFile() : xvidFile();
-        spec.audio.clear();
+        AviSpec plan = c.layout == kEnglish ? cinepakFile() : xvidFile();
+        plan.audio.clear();
         const Outcome outcome =
-            testing::analyseSpec(spec, c.layout, c.layout == kEnglish ? kCinepakSize : kXvidSize);
+            testing::analyseSpec(plan, c.layout, c.layout == kEnglish ? kCinepakSize : kXvidSize);
         auto expected = firstLines(c.lines, c.kept);
         // Without audio nothing is taken off the video bit rate.
         if (c.layout == kEnglish) expected[13] = "    Video Bitrate :  1,242 Kbps";
@@ -371,10 +371,10 @@ TEST(ReportLayouts, TwoSoundStreams) {
 }
 
 TEST(ReportLayouts, ThreeSoundStreamsShowTheThirdAsTheSecond) {
-    AviSpec spec = xvidFile();
-    spec.audio.push_back({.formatTag = 0x01, .channels = 1, .avgBytesPerSec = 1'000});
-    spec.audio.push_back(surroundStream());
-    const auto lines = linesOf(testing::analyseSpec(spec, kBrief, kXvidSize).report);
+    AviSpec plan = xvidFile();
+    plan.audio.push_back({.formatTag = 0x01, .channels = 1, .avgBytesPerSec = 1'000});
+    plan.audio.push_back(surroundStream());
+    const auto lines = linesOf(testing::analyseSpec(plan, kBrief, kXvidSize).report);
     ASSERT_EQ(lines.size(), 17u);
     EXPECT_EQ(lines[15], "    압  축  코  덱   :  AC3 Prologic (DD)");
     EXPECT_EQ(lines[16], "    채 널 (진동수)   :  6.1 채널   ( 48,000 헤르츠(VBR))");
@@ -435,11 +435,11 @@ TEST(ReportLayouts, FailurePoints) {
          brief(7) + "    프레임 (초당량)  :  143856 프레임"},
     };
     for (const Case& c : cases) {
-        AviSpec spec = xvidFile();
-        if (c.layout == kEnglish) spec = cinepakFile();
-        c.change(spec);
+        AviSpec plan = xvidFile();
+        if (c.layout == kEnglish) plan = cinepakFile();
+        c.change(plan);
         const Outcome outcome =
-            testing::analyseSpec(spec, c.layout, c.layout == kEnglish ? kCinepakSize : kXvidSize);
+            testing::analyseSpec(plan, c.layout, c.layout == kEnglish ? kCinepakSize : kXvidSize);
         EXPECT_EQ(outcome.status, Outcome::Status::Reported) << c.name;
         EXPECT_FALSE(outcome.complete) << c.name;
         EXPECT_FALSE(outcome.problem.empty()) << c.name;
@@ -449,17 +449,17 @@ TEST(ReportLayouts, FailurePoints) {
 
 TEST(ReportLayouts, RunningTimeOverflowLeavesTheReportEmpty) {
     for (const ReportLayout layout : {kEnglish, kKorean, kBrief}) {
-        AviSpec spec = xvidFile();
-        spec.main.microSecPerFrame = 2'000'000;
-        spec.main.totalFrames = 1'073'741'824;  // 2^31 seconds
-        const Outcome outcome = testing::analyseSpec(spec, layout, kXvidSize);
+        AviSpec plan = xvidFile();
+        plan.main.microSecPerFrame = 2'000'000;
+        plan.main.totalFrames = 1'073'741'824;  // 2^31 seconds
+        const Outcome outcome = testing::analyseSpec(plan, layout, kXvidSize);
         EXPECT_EQ(outcome.status, Outcome::Status::Reported);
         EXPECT_FALSE(outcome.complete);
         EXPECT_EQ(outcome.report, "");
         EXPECT_FALSE(outcome.runTime.has_value());
 
-        spec.main.totalFrames = 1'073'741'823;  // one frame less fits
-        EXPECT_TRUE(testing::analyseSpec(spec, layout, kXvidSize).complete);
+        plan.main.totalFrames = 1'073'741'823;  // one frame less fits
+        EXPECT_TRUE(testing::analyseSpec(plan, layout, kXvidSize).complete);
     }
 }
 
@@ -467,11 +467,11 @@ TEST(ReportLayouts, CompleteReportsEndWithALineBreakAndHoldNoNul) {
     // A file name and codec texts with NULs, in every layout and sound setup.
     for (const ReportLayout layout : {kEnglish, kKorean, kBrief}) {
         for (std::size_t streams = 0; streams <= 2; ++streams) {
-            AviSpec spec = xvidFile();
-            spec.video->handler = "RLE";
-            makeInfo(spec, "abc");
-            spec.audio.resize(streams, AudioSpec{});
-            const Outcome outcome = testing::analyseSpec(spec, layout, 10, "a\0b.avi"s);
+            AviSpec plan = xvidFile();
+            plan.video->handler = "RLE";
+            makeInfo(plan, "abc");
+            plan.audio.resize(streams, AudioSpec{});
+            const Outcome outcome = testing::analyseSpec(plan, layout, 10, "a\0b.avi"s);
             ASSERT_TRUE(outcome.complete);
             EXPECT_EQ(outcome.report.find('\0'), std::string::npos);
             EXPECT_EQ(outcome.report.substr(outcome.report.size() - 2), "\r\n");

@@ -46,9 +46,9 @@ Bytes asfBytes() {
 // A window of commands over a recording port, with a fresh folder for its files.
 struct Bench {
     // An AVI file in the test's folder, and what the analysis says of it in `layout`.
-    std::string writeAvi(const fs::path& name, const AviSpec& spec = {}) {
+    std::string writeAvi(const fs::path& name, const AviSpec& plan = {}) {
         const fs::path path = folder.path() / name;
-        writeFile(path, buildAvi(spec));
+        writeFile(path, buildAvi(plan));
         return path.string();
     }
     std::string writeAsf(std::string_view utf8Name) {
@@ -100,9 +100,9 @@ TEST_F(CommandsTest, StartWithoutAPathShowsTheEmptyWindow) {
 }
 
 TEST_F(CommandsTest, StartWithAnAviShowsItsKoreanDetailedReport) {
-    AviSpec spec;
-    spec.main.totalFrames = 750;  // 30 seconds at 25 frames a second
-    const std::string path = writeAvi("first film.avi", spec);
+    AviSpec plan;
+    plan.main.totalFrames = 750;  // 30 seconds at 25 frames a second
+    const std::string path = writeAvi("first film.avi", plan);
     commands.startUp(path);
 
     EXPECT_EQ(port.report, reportOf(path, ReportLayout::KoreanDetailed));
@@ -254,9 +254,9 @@ TEST_F(CommandsTest, AChosenNameThatNamesNoFileCreatesNothing) {
 }
 
 TEST_F(CommandsTest, AReportThatFailsPartWayIsShownAsFarAsItGotAndTheWindowGoesOn) {
-    AviSpec spec;
-    spec.main.microSecPerFrame = 0;  // a running time of zero seconds
-    const std::string path = writeAvi("zero.avi", spec);
+    AviSpec plan;
+    plan.main.microSecPerFrame = 0;  // a running time of zero seconds
+    const std::string path = writeAvi("zero.avi", plan);
     open(path);
     const report::Outcome outcome =
         report::analyseFile(path, "zero.avi", ReportLayout::KoreanDetailed);

@@ -58,9 +58,9 @@ Bytes riff(std::string_view formType, std::initializer_list<Bytes> children,
     return out;
 }
 
-Bytes mainHeaderData(const MainHeaderSpec& spec) {
-    return concat({le32(spec.microSecPerFrame), le32(0), le32(0), le32(0x10), le32(spec.totalFrames),
-                   le32(0), le32(spec.streams), le32(0x100000), le32(spec.width), le32(spec.height),
+Bytes mainHeaderData(const MainHeaderSpec& plan) {
+    return concat({le32(plan.microSecPerFrame), le32(0), le32(0), le32(0x10), le32(plan.totalFrames),
+                   le32(0), le32(plan.streams), le32(0x100000), le32(plan.width), le32(plan.height),
                    le32(0), le32(0), le32(0), le32(0)});
 }
 
@@ -83,23 +83,23 @@ Bytes streamHeaderData(std::string_view type, std::string_view handler, std::int
 
 }  // namespace
 
-Bytes videoStreamList(const VideoSpec& spec, bool lowerCase) {
-    const Bytes format = concat({le32(40), le32(spec.width), le32(spec.height), le16(1),
-                                 le16(spec.bitCount), code(spec.compression), le32(0), le32(0),
+Bytes videoStreamList(const VideoSpec& plan, bool lowerCase) {
+    const Bytes format = concat({le32(40), le32(plan.width), le32(plan.height), le16(1),
+                                 le16(plan.bitCount), code(plan.compression), le32(0), le32(0),
                                  le32(0), le32(0), le32(0)});
     return list(lowered("strl", lowerCase),
-                {chunk("strh", streamHeaderData(lowered("vids", lowerCase), spec.handler,
-                                                spec.quality, 1, 25, 0)),
+                {chunk("strh", streamHeaderData(lowered("vids", lowerCase), plan.handler,
+                                                plan.quality, 1, 25, 0)),
                  chunk("strf", format)});
 }
 
-Bytes audioStreamList(const AudioSpec& spec, bool lowerCase) {
-    const Bytes format = concat({le16(spec.formatTag), le16(spec.channels), le32(spec.samplesPerSec),
-                                 le32(spec.avgBytesPerSec), le16(spec.blockAlign), le16(16),
+Bytes audioStreamList(const AudioSpec& plan, bool lowerCase) {
+    const Bytes format = concat({le16(plan.formatTag), le16(plan.channels), le32(plan.samplesPerSec),
+                                 le32(plan.avgBytesPerSec), le16(plan.blockAlign), le16(16),
                                  le16(0)});
     return list(lowered("strl", lowerCase),
-                {chunk("strh", streamHeaderData(lowered("auds", lowerCase), spec.handler, -1, 1,
-                                                spec.avgBytesPerSec, 1)),
+                {chunk("strh", streamHeaderData(lowered("auds", lowerCase), plan.handler, -1, 1,
+                                                plan.avgBytesPerSec, 1)),
                  chunk("strf", format)});
 }
 
@@ -107,19 +107,19 @@ Bytes odmlWithMakeInfo(std::string_view makeInfo) {
     return concat({list("odml", {chunk("dmlh", Bytes(248, 0))}), chunk("JUNK", text(makeInfo))});
 }
 
-Bytes buildAvi(const AviSpec& spec) {
-    Bytes header = concat({code(lowered("hdrl", spec.lowerCase)), chunk("avih", mainHeaderData(spec.main))});
+Bytes buildAvi(const AviSpec& plan) {
+    Bytes header = concat({code(lowered("hdrl", plan.lowerCase)), chunk("avih", mainHeaderData(plan.main))});
     auto add = [&header](const Bytes& part) { header.insert(header.end(), part.begin(), part.end()); };
-    if (spec.video) add(videoStreamList(*spec.video, spec.lowerCase));
-    for (const AudioSpec& audio : spec.audio) add(audioStreamList(audio, spec.lowerCase));
-    if (spec.makeInfo) add(odmlWithMakeInfo(*spec.makeInfo));
+    if (plan.video) add(videoStreamList(*plan.video, plan.lowerCase));
+    for (const AudioSpec& audio : plan.audio) add(audioStreamList(audio, plan.lowerCase));
+    if (plan.makeInfo) add(odmlWithMakeInfo(*plan.makeInfo));
     const Bytes hdrl = concat({code("LIST"), le32(static_cast<std::int32_t>(header.size())), header});
 
-    const Bytes frames(spec.movieBytes, 0x5A);
-    const Bytes movi = list(lowered("movi", spec.lowerCase), {chunk("00dc", frames)});
+    const Bytes frames(plan.movieBytes, 0x5A);
+    const Bytes movi = list(lowered("movi", plan.lowerCase), {chunk("00dc", frames)});
     const Bytes index = chunk("idx1", concat({code("00dc"), le32(0x10), le32(4),
                                              le32(static_cast<std::int32_t>(frames.size()))}));
-    return riff("AVI ", {hdrl, movi, index}, spec.riffSize);
+    return riff("AVI ", {hdrl, movi, index}, plan.riffSize);
 }
 
 void writeFile(const fs::path& path, const Bytes& bytes, std::optional<std::uint64_t> sparseLength) {

@@ -57,10 +57,10 @@ struct AudioSpec {
 };
 
 // The data of an avih chunk (56 bytes).
-Bytes mainHeaderData(const MainHeaderSpec& spec);
+Bytes mainHeaderData(const MainHeaderSpec& plan);
 // A strl list: strh (56 bytes of data) and strf.
-Bytes videoStreamList(const VideoSpec& spec, bool lowerCase = false);
-Bytes audioStreamList(const AudioSpec& spec, bool lowerCase = false);
+Bytes videoStreamList(const VideoSpec& plan, bool lowerCase = false);
+Bytes audioStreamList(const AudioSpec& plan, bool lowerCase = false);
 // An odml list with its dmlh chunk, followed by a JUNK chunk that holds `makeInfo`.
 Bytes odmlWithMakeInfo(std::string_view makeInfo);
 
@@ -75,7 +75,7 @@ struct AviSpec {
     std::size_t movieBytes = 64;
     std::optional<std::int32_t> riffSize;  // declared RIFF size, when not the real one
 };
-Bytes buildAvi(const AviSpec& spec);
+Bytes buildAvi(const AviSpec& plan);
 
 // Writes bytes to a file; with `sparseLength` the file is then extended to that length
 // without writing the rest (a sparse file, for very large sizes).

@@ -54,9 +54,9 @@ protected:
     // Text1 as the user sees it, read from the edit box itself.
     std::string shownReport() const { return toUtf8(windowText(control(ControlId::Text1))); }
 
-    std::filesystem::path writeAvi(const std::string& name, const AviSpec& spec = {}) {
+    std::filesystem::path writeAvi(const std::string& name, const AviSpec& plan = {}) {
         const std::filesystem::path path = folder_.path() / container::pathFromUtf8(name);
-        writeFile(path, buildAvi(spec));
+        writeFile(path, buildAvi(plan));
         return path;
     }
 
