@@ -12,14 +12,14 @@ namespace {
 
 using namespace strovanik::testing;
 
-AviSpec specFor(int i) {
-    AviSpec plan;
+AviPlan planFor(int i) {
+    AviPlan plan;
     plan.main.totalFrames = 250 + i % 5000;
     plan.main.width = 320 + 16 * (i % 40);
     plan.main.height = 240 + 16 * (i % 30);
     plan.movieBytes = static_cast<std::size_t>(1024 + (i * 7919) % 6000);
     if (i % 3 == 1) plan.audio = {};
-    if (i % 7 == 2) plan.audio.push_back(AudioSpec{.formatTag = 0x2000, .channels = 6});
+    if (i % 7 == 2) plan.audio.push_back(AudioPlan{.formatTag = 0x2000, .channels = 6});
     if (i % 11 == 3) plan.makeInfo = "Collection maker 1.0" + std::string(15, ' ');
     if (i % 101 == 4) plan.main.height = 0;  // the picture ratio fails: an early end
     if (i % 13 == 5) plan.lowerCase = true;
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         if (i % 499 == 6) {
             writeFile(folder / name, concat({text("OggS"), Bytes(200, 0)}));
         } else {
-            writeFile(folder / name, buildAvi(specFor(i)));
+            writeFile(folder / name, buildAvi(planFor(i)));
         }
     }
     return 0;

@@ -54,7 +54,7 @@ inline std::vector<std::string> headingsOf(const std::string& text) {
 class Collection {
 public:
     // Writes an AVI file at `relative` (folders made as needed) and returns its path.
-    std::string avi(std::string_view relative, const AviSpec& plan = {}) {
+    std::string avi(std::string_view relative, const AviPlan& plan = {}) {
         return write(relative, buildAvi(plan));
     }
 
@@ -82,8 +82,8 @@ inline Bytes oggBytes() { return concat({text("OggS"), Bytes(60, 0)}); }
 
 // An AVI file whose report ends early: its picture height is zero, so the picture ratio
 // fails in every layout.
-inline AviSpec partialSpec() {
-    AviSpec plan;
+inline AviPlan partialPlan() {
+    AviPlan plan;
     plan.main.height = 0;
     return plan;
 }

@@ -84,7 +84,7 @@ TEST(ProgressLine, ADisabledLineNeverWrites) {
 // Asking for --format text, or for nothing, prints the same bytes, whatever the files.
 TEST(BatchText, FormatTextIsTheDefaultUnchanged) {
     Collection c;
-    const std::vector<std::string> files = {c.avi("good.avi"), c.avi("partial.avi", partialSpec()),
+    const std::vector<std::string> files = {c.avi("good.avi"), c.avi("partial.avi", partialPlan()),
                                             c.write("ogg.avi", oggBytes()),
                                             (c.root() / "missing.avi").string()};
     for (const std::vector<std::string>& options :

@@ -172,7 +172,7 @@ TEST(BatchFolders, AFolderThatCannotBeListedIsOneLineAndTheRestGoesOn) {
 TEST(BatchStatus, EveryFileIsReportedAndTheHighestStatusWins) {
     Collection c;
     const std::string good = c.avi("good.avi");
-    const std::string partial = c.avi("partial.avi", partialSpec());
+    const std::string partial = c.avi("partial.avi", partialPlan());
     const std::string ogg = c.write("ogg.avi", oggBytes());
     const std::string missing = (c.root() / "missing.avi").string();
     const struct {
@@ -207,7 +207,7 @@ TEST(BatchStatus, EveryFileIsReportedAndTheHighestStatusWins) {
 TEST(BatchStatus, AFolderOfFailuresReportsEachInOrder) {
     Collection c;
     const std::string a = c.write("a.avi", oggBytes());
-    const std::string b = c.avi("b.avi", partialSpec());
+    const std::string b = c.avi("b.avi", partialPlan());
     const std::string d = c.write("d.avi", Bytes{});  // empty: not recognised
     const std::string e = c.avi("e.avi");
     const BatchRun run = runBatchCommand({c.folder()});
@@ -220,10 +220,10 @@ TEST(BatchStatus, AFolderOfFailuresReportsEachInOrder) {
 TEST(BatchOrder, ConcurrentAnalysisKeepsTheOrderAndTheBytes) {
     Collection c;
     for (int i = 0; i < 150; ++i) {
-        AviSpec plan;
+        AviPlan plan;
         plan.main.totalFrames = 100 + i;
         plan.movieBytes = static_cast<std::size_t>(16 + (i * 37) % 4000);
-        if (i % 17 == 0) plan = partialSpec();
+        if (i % 17 == 0) plan = partialPlan();
         if (i % 23 == 0) {
             c.write("f" + std::to_string(1000 + i) + ".avi", oggBytes());
         } else {

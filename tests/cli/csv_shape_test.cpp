@@ -96,15 +96,15 @@ TEST(CsvField, QuotedOnlyWhenItHasTo) {
 
 TEST(CsvOutput, OneRowPerFileAndEveryFieldAsTheJsonHasIt) {
     Collection c;
-    AviSpec twoSounds;
-    twoSounds.audio = {AudioSpec{}, AudioSpec{.formatTag = 0x2000, .channels = 6}};
-    AviSpec silent;
+    AviPlan twoSounds;
+    twoSounds.audio = {AudioPlan{}, AudioPlan{.formatTag = 0x2000, .channels = 6}};
+    AviPlan silent;
     silent.audio = {};
     const std::vector<std::string> files = {
         c.avi("plain.avi"),
         c.avi("name, with \"quotes\".avi", twoSounds),
         c.avi("silent.avi", silent),
-        c.avi("partial.avi", partialSpec()),
+        c.avi("partial.avi", partialPlan()),
         c.write("ogg.avi", oggBytes()),
         (c.root() / "missing.avi").string(),
     };

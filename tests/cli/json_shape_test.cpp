@@ -44,7 +44,7 @@ Bytes abandonedScanBytes() {
 
 TEST(JsonRecord, AReportedFileHasItsRecordsTextsAndFigures) {
     Collection c;
-    AviSpec plan;
+    AviPlan plan;
     plan.riffSize = 1'048'576;  // over 10 s: a total rate of 102.4, shown cut to 102
     plan.video->quality = 10'000;
     plan.makeInfo = std::string("Made by hand") + std::string(23, '\0');
@@ -114,15 +114,15 @@ TEST(JsonRecord, AReportedFileHasItsRecordsTextsAndFigures) {
 
 TEST(JsonRecord, OnlyTheStreamsPresentAreThere) {
     Collection c;
-    AviSpec silent;
+    AviPlan silent;
     silent.audio = {};
-    AviSpec twoSounds;
+    AviPlan twoSounds;
     twoSounds.audio = {
-        AudioSpec{},
-        AudioSpec{.formatTag = 0x2000, .channels = 6, .avgBytesPerSec = 20'050, .blockAlign = 4}};
-    AviSpec noVideo;
+        AudioPlan{},
+        AudioPlan{.formatTag = 0x2000, .channels = 6, .avgBytesPerSec = 20'050, .blockAlign = 4}};
+    AviPlan noVideo;
     noVideo.video.reset();
-    AviSpec lowerCase;
+    AviPlan lowerCase;
     lowerCase.lowerCase = true;
 
     const json s = recordOf(c.avi("silent.avi", silent));
@@ -154,7 +154,7 @@ TEST(JsonRecord, OnlyTheStreamsPresentAreThere) {
 TEST(JsonRecord, TheReportIsTheTextOutputInEveryLayout) {
     Collection c;
     const std::string good = c.avi("good.avi");
-    const std::string partial = c.avi("partial.avi", partialSpec());
+    const std::string partial = c.avi("partial.avi", partialPlan());
     for (const std::string_view layout : {"english", "korean", "brief"}) {
         for (const auto& [path, status] : {std::pair{good, 0}, std::pair{partial, 3}}) {
             const BatchRun text = runBatchCommand({"--layout", std::string(layout), path});
@@ -172,10 +172,10 @@ TEST(JsonRecord, TheReportIsTheTextOutputInEveryLayout) {
 TEST(JsonRecord, TheShownMakeInfoFollowsTheLayoutsWords) {
     Collection c;
     const std::string none = c.avi("none.avi");
-    AviSpec spaces;
+    AviPlan spaces;
     spaces.makeInfo = std::string(35, ' ');
     const std::string edited = c.avi("edited.avi", spaces);
-    AviSpec cut;
+    AviPlan cut;
     cut.makeInfo = std::string("tool") + '\0' + "hidden";
     const std::string nul = c.avi("nul.avi", cut);
     const auto padded = [](std::string word, std::size_t width) {
@@ -190,19 +190,19 @@ TEST(JsonRecord, TheShownMakeInfoFollowsTheLayoutsWords) {
 
 TEST(JsonRecord, AFailedFigureIsNullAndTheOthersStay) {
     Collection c;
-    AviSpec noHeight = partialSpec();
-    AviSpec noFrameTime;
+    AviPlan noHeight = partialPlan();
+    AviPlan noFrameTime;
     noFrameTime.main.microSecPerFrame = 0;  // no running time, no frame rate
-    AviSpec halfSecond;
+    AviPlan halfSecond;
     halfSecond.main.microSecPerFrame = 500'000;
     halfSecond.main.totalFrames = 1;  // 0.5 s rounds to 0 s: the rates divide by zero
-    AviSpec endless;
+    AviPlan endless;
     endless.main.microSecPerFrame = 2'000'000'000;
     endless.main.totalFrames = 2'000'000'000;  // beyond a signed 32-bit count of seconds
 
     const struct {
         std::string name;
-        AviSpec plan;
+        AviPlan plan;
         std::vector<std::string> nullFigures;
         std::vector<std::string> setFigures;
     } cases[] = {
@@ -284,7 +284,7 @@ TEST(JsonRecord, StandardErrorIsTheSameAsForText) {
     Collection c;
     std::vector<std::string> files = {
         c.avi("good.avi"),
-        c.avi("partial.avi", partialSpec()),
+        c.avi("partial.avi", partialPlan()),
         c.write("ogg.avi", oggBytes()),
         c.write("abandoned.avi", abandonedScanBytes()),
         (c.root() / "missing.avi").string(),

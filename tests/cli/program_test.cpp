@@ -53,7 +53,7 @@ TEST(Program, BehavesAsTheCommandRunInProcess) {
     if (program.empty() || !fs::exists(program)) GTEST_SKIP() << "no program at " << program;
 
     TempFolder folder;
-    AviSpec noHeight;
+    AviPlan noHeight;
     noHeight.main.height = 0;
     const std::string good = (folder / "good.avi").string();
     const std::string partial = (folder / "partial.avi").string();

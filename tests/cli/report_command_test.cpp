@@ -29,7 +29,7 @@ protected:
         return path.string();
     }
 
-    std::string writeAvi(std::string_view name, const AviSpec& plan = {}) {
+    std::string writeAvi(std::string_view name, const AviPlan& plan = {}) {
         return write(name, buildAvi(plan));
     }
 
@@ -190,13 +190,13 @@ TEST_F(ReportCommand, MissingFilesAndFoldersGetOneLineAndNothingIsCreated) {
 TEST_F(ReportCommand, IncompleteReportPrintsItsRowsAndExitsThree) {
     // The rows before the failing one are those of the same file with a sound value in the
     // field, so the partial text is the complete one cut at the failing row's label.
-    AviSpec noHeight;
+    AviPlan noHeight;
     noHeight.main.height = 0;
-    AviSpec noFrames;
+    AviPlan noFrames;
     noFrames.main.totalFrames = 0;  // a running time of 0 seconds
     const struct {
         std::string_view name;
-        AviSpec plan;
+        AviPlan plan;
         std::string layout;
         std::string_view failingLabel;  // empty: the layout needs no such figure
     } cases[] = {
@@ -249,10 +249,10 @@ TEST_F(ReportCommand, AbandonedScanPrintsNothingAndExitsThree) {
 // --- several files --------------------------------------------------------------------------
 
 TEST_F(ReportCommand, SeveralFilesAreHeadedAndTheHighestStatusWins) {
-    AviSpec noHeight;
+    AviPlan noHeight;
     noHeight.main.height = 0;
     const std::string good = writeAvi("good.avi");
-    AviSpec silent;
+    AviPlan silent;
     silent.audio.clear();
     const std::string other = writeAvi("other.avi", silent);
     const std::string partial = writeAvi("partial.avi", noHeight);

@@ -15,15 +15,15 @@ namespace strovanik::container {
 namespace {
 
 using namespace std::string_literals;
-using testing::AudioSpec;
-using testing::AviSpec;
+using testing::AudioPlan;
+using testing::AviPlan;
 using testing::Bytes;
 using testing::chunk;
 using testing::concat;
 using testing::le32;
 using testing::list;
 using testing::text;
-using testing::VideoSpec;
+using testing::VideoPlan;
 
 std::optional<AviHeaderSet> scan(const Bytes& file) {
     MemorySource source(file);
@@ -67,12 +67,12 @@ const Bytes kRiffHead = concat({text("RIFF"), le32(0), text("AVI ")});
 
 TEST(AviHeaderScan, StandardFileInUpperAndLowerCase) {
     for (const bool lowerCase : {false, true}) {
-        AviSpec plan;
+        AviPlan plan;
         plan.lowerCase = lowerCase;
         plan.main = {
             .microSecPerFrame = 41'708, .totalFrames = 143'856, .width = 640, .height = 272};
-        plan.video = VideoSpec{.handler = "xvid", .compression = "XVID", .quality = 9'000};
-        plan.audio = {AudioSpec{.formatTag = 0x55, .channels = 2, .samplesPerSec = 48'000}};
+        plan.video = VideoPlan{.handler = "xvid", .compression = "XVID", .quality = 9'000};
+        plan.audio = {AudioPlan{.formatTag = 0x55, .channels = 2, .samplesPerSec = 48'000}};
         const AviHeaderSet h = scanned(buildAvi(plan));
         SCOPED_TRACE(lowerCase ? "lower case" : "upper case");
         EXPECT_EQ(h.mainHeader.dwMicroSecPerFrame, 41'708);
@@ -95,7 +95,7 @@ TEST(AviHeaderScan, StandardFileInUpperAndLowerCase) {
 TEST(AviHeaderScan, ReadsTheRecordsAtTheirFixedDistances) {
     // The worked layout: header list at offset 12, main header from offset 32, first stream
     // list at offset 88 with its record from offset 108 to 191.
-    AviSpec plan;
+    AviPlan plan;
     const Bytes file = buildAvi(plan);
     ASSERT_EQ(std::string(file.begin() + 12, file.begin() + 16), "LIST");
     ASSERT_EQ(std::string(file.begin() + 88, file.begin() + 92), "LIST");
@@ -204,7 +204,7 @@ TEST(AviHeaderScan, AudioStreamsAndAudioState) {
     const std::vector<Case> cases = {
         {0, 1, 0, 0}, {1, 3, 101, 0}, {2, 2, 101, 102}, {3, 2, 101, 103}, {4, 2, 101, 104}};
     for (const Case& c : cases) {
-        AviSpec plan;
+        AviPlan plan;
         plan.audio.clear();
         for (int i = 1; i <= c.streams; ++i) {
             plan.audio.push_back({.formatTag = static_cast<std::int16_t>(100 + i),
@@ -224,7 +224,7 @@ TEST(AviHeaderScan, AudioStreamsAndAudioState) {
 }
 
 TEST(AviHeaderScan, FileEndingInsideARecordReadsZerosForTheRest) {
-    AviSpec plan;
+    AviPlan plan;
     plan.main.totalFrames = 0x01020304;
     plan.main.width = 0x7FFF0102;
     const Bytes whole = buildAvi(plan);
@@ -553,9 +553,9 @@ void expectSameHeaders(const std::optional<AviHeaderSet>& actual,
 }
 
 TEST(AviHeaderScan, ReferenceAgreesOnTheWrittenCases) {
-    AviSpec plan;
+    AviPlan plan;
     plan.makeInfo = kInfo;
-    plan.audio = {AudioSpec{}, AudioSpec{.formatTag = 1}, AudioSpec{.formatTag = 2}};
+    plan.audio = {AudioPlan{}, AudioPlan{.formatTag = 1}, AudioPlan{.formatTag = 2}};
     for (const bool lowerCase : {false, true}) {
         plan.lowerCase = lowerCase;
         const Bytes file = buildAvi(plan);
@@ -770,7 +770,7 @@ private:
 };
 
 TEST(AviHeaderScan, ReadsLittleMoreThanTheSearchNeeds) {
-    AviSpec plan;
+    AviPlan plan;
     plan.movieBytes = 4'000'000;  // the movie data is never read
     CountingSource source(buildAvi(plan));
     ASSERT_TRUE(scanAviHeaders(source).has_value());

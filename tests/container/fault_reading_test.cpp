@@ -140,7 +140,7 @@ TEST(ReadFaults, AReadErrorPartWayLeavesNoReportThatLooksWhole) {
 TEST(ReadFaults, AFileCutShortWhileOpenReadsAsZerosPastItsNewEnd) {
     TempFolder folder;
     const fs::path path = folder / "cut.avi";
-    AviSpec plan;
+    AviPlan plan;
     plan.makeInfo = "cut while being read";
     const Bytes bytes = buildAvi(plan);
     writeFile(path, bytes);
@@ -356,7 +356,7 @@ TEST(ReadFaults, AFileChangedSinceItsLoadIsAnalysedAsItNowIs) {
         {"replaced by a FIFO", Change::ReplacedByFifo, Outcome::Status::Unreadable},
 #endif
     };
-    AviSpec other;
+    AviPlan other;
     other.main.width = 640;
     other.main.height = 480;
     for (const Case& c : cases) {

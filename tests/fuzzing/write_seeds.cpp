@@ -63,60 +63,60 @@ std::vector<std::pair<std::string, Bytes>> analysisSeeds() {
         seeds.emplace_back(std::move(name), std::move(bytes));
     };
 
-    const AviSpec plain;
+    const AviPlan plain;
     add("plain", withControl(buildAvi(plain)));
 
-    AviSpec odml;
+    AviPlan odml;
     odml.makeInfo = "Made by a test writer, version 1.0";
     add("odml_make_info", withControl(buildAvi(odml)));
 
-    AviSpec editing;
+    AviPlan editing;
     editing.makeInfo = std::string(35, ' ');
     add("odml_spaces", withControl(buildAvi(editing)));
 
-    AviSpec korean;
+    AviPlan korean;
     korean.makeInfo = "\xC7\xD1\xB1\xDB \xC6\xED\xC1\xFD\xB1\xE2";  // CP949 text
     korean.video->handler = "divx";
     korean.video->compression = "DX50";
     add("odml_cp949", withControl(buildAvi(korean), 0, 0x20));
 
-    AviSpec lower;
+    AviPlan lower;
     lower.lowerCase = true;
     lower.makeInfo = "lower-case lists";
     add("lower_case", withControl(buildAvi(lower)));
 
-    AviSpec twoSounds;
-    twoSounds.audio = {AudioSpec{}, AudioSpec{0x2000, 6, 48'000, 48'000, 1536, ""}};
+    AviPlan twoSounds;
+    twoSounds.audio = {AudioPlan{}, AudioPlan{0x2000, 6, 48'000, 48'000, 1536, ""}};
     add("two_sounds", withControl(buildAvi(twoSounds)));
 
-    AviSpec threeSounds = twoSounds;
-    threeSounds.audio.push_back(AudioSpec{0x0001, 1, 22'050, 44'100, 2, ""});
+    AviPlan threeSounds = twoSounds;
+    threeSounds.audio.push_back(AudioPlan{0x0001, 1, 22'050, 44'100, 2, ""});
     add("three_sounds", withControl(buildAvi(threeSounds)));
 
-    AviSpec silent;
+    AviPlan silent;
     silent.audio.clear();
     add("silent", withControl(buildAvi(silent)));
 
-    AviSpec nothing;
+    AviPlan nothing;
     nothing.video.reset();
     nothing.audio.clear();
     add("no_streams", withControl(buildAvi(nothing)));
 
-    AviSpec overflow;
+    AviPlan overflow;
     overflow.main.microSecPerFrame = 2'000'000'000;
     overflow.main.totalFrames = 2'000'000'000;
     add("run_time_overflow", withControl(buildAvi(overflow)));
 
-    AviSpec stillFrame;
+    AviPlan stillFrame;
     stillFrame.main.microSecPerFrame = 0;
     add("zero_frame_time", withControl(buildAvi(stillFrame)));
 
-    AviSpec flat;
+    AviPlan flat;
     flat.main.height = 0;
     flat.main.totalFrames = 1;
     add("zero_height", withControl(buildAvi(flat), 0, 0x40));
 
-    AviSpec hours;
+    AviPlan hours;
     hours.main.totalFrames = 1'000'000;
     hours.riffSize = -5;
     add("hours_negative_riff", withControl(buildAvi(hours)));

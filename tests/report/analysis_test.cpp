@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 using container::ContainerKind;
-using testing::AviSpec;
+using testing::AviPlan;
 using testing::Bytes;
 using testing::concat;
 using testing::le32;
@@ -69,7 +69,7 @@ TEST(AnalyseFile, SparseFileOfTheEnglishExample) {
 TEST(AnalyseFile, FileSizeIsTheRealLengthBeyondTwoGigabytes) {
     TempFolder folder;
     const fs::path path = folder / "big.avi";
-    AviSpec plan = xvidFile();
+    AviPlan plan = xvidFile();
     plan.riffSize = -1'073'741'832;  // the RIFF field of a 3 GiB file, read signed
     testing::writeFile(path, testing::buildAvi(plan), 3'221'225'472ULL);
     const Outcome outcome = analyseFile(path.string(), "big.avi", ReportLayout::English);
@@ -179,7 +179,7 @@ TEST(AnalyseFile, RefusedKindsOnDisk) {
 // From a byte source.
 
 TEST(Analyse, ReportsWhatItFound) {
-    AviSpec plan = xvidFile();
+    AviPlan plan = xvidFile();
     plan.audio.push_back({.formatTag = 0x2000, .channels = 6});
     container::MemorySource source(testing::buildAvi(plan));
     const Outcome outcome = analyse(source, {"x.avi", 734'003'200, ReportLayout::English});
@@ -198,7 +198,7 @@ TEST(Analyse, ReportsWhatItFound) {
 }
 
 TEST(Analyse, CodecTextsWithoutSound) {
-    AviSpec plan = xvidFile();
+    AviPlan plan = xvidFile();
     plan.audio.clear();
     plan.video.reset();
     container::MemorySource source(testing::buildAvi(plan));
@@ -222,7 +222,7 @@ TEST(Analyse, AbandonedScanLeavesAnEmptyIncompleteReport) {
              {"negative", -100}, {"overflowing", 0x7FFFFFFF}, {"position_below_one", -21}}) {
         for (const ReportLayout layout :
              {ReportLayout::English, ReportLayout::KoreanDetailed, ReportLayout::KoreanBrief}) {
-            AviSpec plan = xvidFile();
+            AviPlan plan = xvidFile();
             Bytes file = testing::buildAvi(plan);
             // An odml list right after the RIFF header, before everything else.
             const Bytes odml = concat({text("LIST"), le32(c.odmlSize), text("odml")});
@@ -258,7 +258,7 @@ private:
 
 TEST(Analyse, ReadErrorDuringTheScanLeavesAnEmptyIncompleteReport) {
     // No movie list in the first block, so the scan reads on into the failing part.
-    AviSpec plan = xvidFile();
+    AviPlan plan = xvidFile();
     Bytes file = testing::buildAvi(plan);
     Bytes padded = concat({Bytes(file.begin(), file.begin() + 12), Bytes(100'000, 0),
                            Bytes(file.begin() + 12, file.end())});

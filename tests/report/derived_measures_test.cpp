@@ -12,9 +12,9 @@
 namespace strovanik::report {
 namespace {
 
-using testing::AudioSpec;
-using testing::MainHeaderSpec;
-using testing::VideoSpec;
+using testing::AudioPlan;
+using testing::MainHeaderPlan;
+using testing::VideoPlan;
 
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();

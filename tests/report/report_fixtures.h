@@ -20,15 +20,15 @@ inline container::AviStreamRecord recordOfList(const Bytes& streamList) {
     return container::AviStreamRecord(std::span<const std::uint8_t, 84>(bytes.data(), 84));
 }
 
-inline container::AviStreamRecord audioRecord(const AudioSpec& plan) {
+inline container::AviStreamRecord audioRecord(const AudioPlan& plan) {
     return recordOfList(audioStreamList(plan));
 }
 
-inline container::AviStreamRecord videoRecord(const VideoSpec& plan) {
+inline container::AviStreamRecord videoRecord(const VideoPlan& plan) {
     return recordOfList(videoStreamList(plan));
 }
 
-inline container::AviMainHeader mainHeader(const MainHeaderSpec& plan) {
+inline container::AviMainHeader mainHeader(const MainHeaderPlan& plan) {
     const Bytes bytes = mainHeaderData(plan);
     return container::AviMainHeader::fromBytes(std::span<const std::uint8_t, 56>(bytes.data(), 56));
 }
@@ -56,7 +56,7 @@ inline std::vector<std::string> linesOf(std::string_view report) {
 }
 
 // The analysis of a file written by buildAvi, as the window would run it.
-inline report::Outcome analyseSpec(const AviSpec& plan, report::ReportLayout layout,
+inline report::Outcome analysePlan(const AviPlan& plan, report::ReportLayout layout,
                                    std::int64_t fileSize = -1,
                                    std::string_view fileName = "sample.avi") {
     Bytes bytes = buildAvi(plan);
@@ -68,11 +68,11 @@ inline report::Outcome analyseSpec(const AviSpec& plan, report::ReportLayout lay
 // The two example files and their reports, line for line.
 
 // "sample.avi", 47,710,208 bytes: Cinepak, 320 x 240, IMA ADPCM mono.
-inline AviSpec cinepakFile() {
-    AviSpec s;
+inline AviPlan cinepakFile() {
+    AviPlan s;
     s.main = {.microSecPerFrame = 66'666, .totalFrames = 4'500, .width = 320, .height = 240};
-    s.video = VideoSpec{.handler = "cvid", .compression = "cvid", .quality = 8'500, .bitCount = 24};
-    s.audio = {AudioSpec{.formatTag = 0x11,
+    s.video = VideoPlan{.handler = "cvid", .compression = "cvid", .quality = 8'500, .bitCount = 24};
+    s.audio = {AudioPlan{.formatTag = 0x11,
                          .channels = 1,
                          .samplesPerSec = 22'050,
                          .avgBytesPerSec = 11'100,
@@ -107,12 +107,12 @@ inline const std::vector<std::string> kCinepakEnglish = {
 };
 
 // "sample.avi", 734,003,200 bytes: XviD, 640 x 272, MP3 stereo with the VBR mark.
-inline AviSpec xvidFile() {
-    AviSpec s;
+inline AviPlan xvidFile() {
+    AviPlan s;
     s.main = {.microSecPerFrame = 41'708, .totalFrames = 143'856, .width = 640, .height = 272};
     s.video =
-        VideoSpec{.handler = "XVID", .compression = "XVID", .quality = 10'000, .bitCount = 24};
-    s.audio = {AudioSpec{.formatTag = 0x55,
+        VideoPlan{.handler = "XVID", .compression = "XVID", .quality = 10'000, .bitCount = 24};
+    s.audio = {AudioPlan{.formatTag = 0x55,
                          .channels = 2,
                          .samplesPerSec = 48'000,
                          .avgBytesPerSec = 16'000,

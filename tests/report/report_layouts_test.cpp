@@ -12,8 +12,8 @@ namespace strovanik::report {
 namespace {
 
 using namespace std::string_literals;
-using testing::AudioSpec;
-using testing::AviSpec;
+using testing::AudioPlan;
+using testing::AviPlan;
 using testing::cinepakFile;
 using testing::crlfLines;
 using testing::kCinepakEnglish;
@@ -31,7 +31,7 @@ std::vector<std::string> firstLines(const std::vector<std::string>& lines, std::
 TEST(ReportLayouts, WorkedExamplesByteForByte) {
     struct Case {
         const char* name;
-        AviSpec plan;
+        AviPlan plan;
         std::int64_t fileSize;
         ReportLayout layout;
         std::vector<std::string> lines;
@@ -42,7 +42,7 @@ TEST(ReportLayouts, WorkedExamplesByteForByte) {
         {"korean_brief", xvidFile(), kXvidSize, ReportLayout::KoreanBrief, kXvidBrief},
     };
     for (const Case& c : cases) {
-        const Outcome outcome = testing::analyseSpec(c.plan, c.layout, c.fileSize);
+        const Outcome outcome = testing::analysePlan(c.plan, c.layout, c.fileSize);
         ASSERT_EQ(outcome.status, Outcome::Status::Reported) << c.name;
         EXPECT_TRUE(outcome.complete) << c.name << ": " << outcome.problem;
         EXPECT_EQ(outcome.report, crlfLines(c.lines)) << c.name;
@@ -89,7 +89,7 @@ TEST(ReportLayouts, AppendAndReplace) {
 struct LineCase {
     const char* name;
     ReportLayout layout;
-    std::function<void(AviSpec&)> change;
+    std::function<void(AviPlan&)> change;
     std::size_t line;  // 1-based
     std::string text;
 };
@@ -98,9 +98,9 @@ class ReportLines : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(ReportLines, ShowTheFieldAsLaidOut) {
     const LineCase& c = GetParam();
-    AviSpec plan = c.layout == ReportLayout::English ? cinepakFile() : xvidFile();
+    AviPlan plan = c.layout == ReportLayout::English ? cinepakFile() : xvidFile();
     c.change(plan);
-    const Outcome outcome = testing::analyseSpec(
+    const Outcome outcome = testing::analysePlan(
         plan, c.layout, c.layout == ReportLayout::English ? kCinepakSize : kXvidSize);
     EXPECT_TRUE(outcome.complete) << outcome.problem;
     ASSERT_GE(outcome.report.size(), 2u);
@@ -111,13 +111,13 @@ TEST_P(ReportLines, ShowTheFieldAsLaidOut) {
     EXPECT_EQ(lines[c.line - 1], c.text);
 }
 
-void runTime(AviSpec& s, std::int32_t seconds) {
+void runTime(AviPlan& s, std::int32_t seconds) {
     s.main.microSecPerFrame = 1'000'000;
     s.main.totalFrames = seconds;
 }
 
 // A make-info field of exactly these bytes (NULs after the text included).
-void makeInfo(AviSpec& s, std::string bytes) {
+void makeInfo(AviPlan& s, std::string bytes) {
     bytes.resize(40, '\0');
     s.makeInfo = bytes;
 }
@@ -129,162 +129,162 @@ constexpr auto kBrief = ReportLayout::KoreanBrief;
 INSTANTIATE_TEST_SUITE_P(
     English, ReportLines,
     ::testing::Values(
-        LineCase{"running_time_3725", kEnglish, [](AviSpec& s) { runTime(s, 3'725); }, 10,
+        LineCase{"running_time_3725", kEnglish, [](AviPlan& s) { runTime(s, 3'725); }, 10,
                  "    Running Time  :  1: 2: 5"},
         LineCase{"running_time_negative", kEnglish,
-                 [](AviSpec& s) { s.main.microSecPerFrame = -1'000'000; }, 10,
+                 [](AviPlan& s) { s.main.microSecPerFrame = -1'000'000; }, 10,
                  "    Running Time  : -1:-15: 0"},
-        LineCase{"quality_high", kEnglish, [](AviSpec& s) { s.video->quality = 10'000; }, 15,
+        LineCase{"quality_high", kEnglish, [](AviPlan& s) { s.video->quality = 10'000; }, 15,
                  "    Video Quality :  10000  (High)"},
-        LineCase{"quality_minus_one", kEnglish, [](AviSpec& s) { s.video->quality = -1; }, 15,
+        LineCase{"quality_minus_one", kEnglish, [](AviPlan& s) { s.video->quality = -1; }, 15,
                  "    Video Quality : -1  (Normal)"},
-        LineCase{"quality_above", kEnglish, [](AviSpec& s) { s.video->quality = 10'001; }, 15,
+        LineCase{"quality_above", kEnglish, [](AviPlan& s) { s.video->quality = 10'001; }, 15,
                  "    Video Quality :  10001  (Normal)"},
         LineCase{"make_info_spaces", kEnglish,
-                 [](AviSpec& s) { makeInfo(s, std::string(35, ' ')); }, 4,
+                 [](AviPlan& s) { makeInfo(s, std::string(35, ' ')); }, 4,
                  "    Make info.  :  editing" + std::string(28, ' ')},
         LineCase{"make_info_text_then_nuls", kEnglish,
-                 [](AviSpec& s) { makeInfo(s, "VirtualWriter 1.4"); }, 4,
+                 [](AviPlan& s) { makeInfo(s, "VirtualWriter 1.4"); }, 4,
                  "    Make info.  :  VirtualWriter 1.4"},
         LineCase{"make_info_nul_first_but_not_five", kEnglish,
-                 [](AviSpec& s) { makeInfo(s, "\0\0\0\0Xtext"s); }, 4, "    Make info.  :  "},
+                 [](AviPlan& s) { makeInfo(s, "\0\0\0\0Xtext"s); }, 4, "    Make info.  :  "},
         LineCase{"make_info_five_nuls", kEnglish,
-                 [](AviSpec& s) { makeInfo(s, "\0\0\0\0\0text"s); }, 4,
+                 [](AviPlan& s) { makeInfo(s, "\0\0\0\0\0text"s); }, 4,
                  "    Make info.  :  unknown" + std::string(28, ' ')},
         LineCase{"make_info_cp949", kEnglish,
-                 [](AviSpec& s) { makeInfo(s, "\xC7\xD1\xB1\xDB \xC0\xCE\xC4\xDA\xB4\xF5"); }, 4,
+                 [](AviPlan& s) { makeInfo(s, "\xC7\xD1\xB1\xDB \xC0\xCE\xC4\xDA\xB4\xF5"); }, 4,
                  "    Make info.  :  한글 인코더"},
         LineCase{"make_info_full", kEnglish,
-                 [](AviSpec& s) { makeInfo(s, std::string(35, 'x') + "yyyyy"); }, 4,
+                 [](AviPlan& s) { makeInfo(s, std::string(35, 'x') + "yyyyy"); }, 4,
                  "    Make info.  :  " + std::string(35, 'x')},
-        LineCase{"unknown_code_with_nul", kEnglish, [](AviSpec& s) { s.video->handler = "DIB"; }, 7,
+        LineCase{"unknown_code_with_nul", kEnglish, [](AviPlan& s) { s.video->handler = "DIB"; }, 7,
                  "    Compression   : DIB"},
-        LineCase{"unknown_code", kEnglish, [](AviSpec& s) { s.video->handler = "Abc1"; }, 7,
+        LineCase{"unknown_code", kEnglish, [](AviPlan& s) { s.video->handler = "Abc1"; }, 7,
                  "    Compression   : Abc1 Unknown "},
-        LineCase{"no_video_stream", kEnglish, [](AviSpec& s) { s.video.reset(); }, 7,
+        LineCase{"no_video_stream", kEnglish, [](AviPlan& s) { s.video.reset(); }, 7,
                  "    Compression   :  Uncompressed"},
-        LineCase{"no_video_stream_depth", kEnglish, [](AviSpec& s) { s.video.reset(); }, 11,
+        LineCase{"no_video_stream_depth", kEnglish, [](AviPlan& s) { s.video.reset(); }, 11,
                  "    Color Depth   :  0 bits"},
         LineCase{"divx5", kEnglish,
-                 [](AviSpec& s) {
+                 [](AviPlan& s) {
                      s.video->handler = "divx";
                      s.video->compression = "DX50";
                  },
                  7, "    Compression   :  DivX Codec V5.xx"},
         LineCase{"negative_video_bitrate", kEnglish,
-                 [](AviSpec& s) { s.audio[0].avgBytesPerSec = 200'000; }, 14,
+                 [](AviPlan& s) { s.audio[0].avgBytesPerSec = 200'000; }, 14,
                  "    Video Bitrate :  -320 Kbps"},
         LineCase{"ratio_half_away", kEnglish,
-                 [](AviSpec& s) {
+                 [](AviPlan& s) {
                      s.main.width = 1070;
                      s.main.height = 400;
                  },
                  8, "    Size (Ratio)  :  1070 x 400   ( 2.68 : 1 )"},
         LineCase{"ratio_1125", kEnglish,
-                 [](AviSpec& s) {
+                 [](AviPlan& s) {
                      s.main.width = 720;
                      s.main.height = 640;
                  },
                  8, "    Size (Ratio)  :  720 x 640   ( 1.13 : 1 )"},
-        LineCase{"negative_size", kEnglish, [](AviSpec& s) { s.main.width = -640; }, 8,
+        LineCase{"negative_size", kEnglish, [](AviPlan& s) { s.main.width = -640; }, 8,
                  "    Size (Ratio)  : -640 x 240   ( -2.67 : 1 )"},
-        LineCase{"frame_rate", kEnglish, [](AviSpec& s) { s.main.microSecPerFrame = 41'708; }, 12,
+        LineCase{"frame_rate", kEnglish, [](AviPlan& s) { s.main.microSecPerFrame = 41'708; }, 12,
                  "    Frame/Secend  :  23.976 fps"},
-        LineCase{"channels_zero", kEnglish, [](AviSpec& s) { s.audio[0].channels = 0; }, 19,
+        LineCase{"channels_zero", kEnglish, [](AviPlan& s) { s.audio[0].channels = 0; }, 19,
                  "    Channels      :  0  (Mono)"},
-        LineCase{"channels_two", kEnglish, [](AviSpec& s) { s.audio[0].channels = 2; }, 19,
+        LineCase{"channels_two", kEnglish, [](AviPlan& s) { s.audio[0].channels = 2; }, 19,
                  "    Channels      :  2 ch  (Stereo)"},
-        LineCase{"channels_four", kEnglish, [](AviSpec& s) { s.audio[0].channels = 4; }, 19,
+        LineCase{"channels_four", kEnglish, [](AviPlan& s) { s.audio[0].channels = 4; }, 19,
                  "    Channels      :  4 ch  (Stereo)"},
-        LineCase{"channels_five", kEnglish, [](AviSpec& s) { s.audio[0].channels = 5; }, 19,
+        LineCase{"channels_five", kEnglish, [](AviPlan& s) { s.audio[0].channels = 5; }, 19,
                  "    Channels      :  5.1 ch  (Surround)"},
-        LineCase{"channels_six", kEnglish, [](AviSpec& s) { s.audio[0].channels = 6; }, 19,
+        LineCase{"channels_six", kEnglish, [](AviPlan& s) { s.audio[0].channels = 6; }, 19,
                  "    Channels      :  6.1 ch  (Surround)"},
-        LineCase{"channels_negative", kEnglish, [](AviSpec& s) { s.audio[0].channels = -2; }, 19,
+        LineCase{"channels_negative", kEnglish, [](AviPlan& s) { s.audio[0].channels = -2; }, 19,
                  "    Channels      : -2  (Mono)"},
-        LineCase{"sample_rate_zero", kEnglish, [](AviSpec& s) { s.audio[0].samplesPerSec = 0; }, 20,
+        LineCase{"sample_rate_zero", kEnglish, [](AviPlan& s) { s.audio[0].samplesPerSec = 0; }, 20,
                  "    Samples Rate  :   Hz"},
-        LineCase{"vbr", kEnglish, [](AviSpec& s) { s.audio[0].blockAlign = 1152; }, 21,
+        LineCase{"vbr", kEnglish, [](AviPlan& s) { s.audio[0].blockAlign = 1152; }, 21,
                  "    Audio bitrate :  88 Kbps  (VBR)"},
-        LineCase{"audio_unknown_tag", kEnglish, [](AviSpec& s) { s.audio[0].formatTag = 3; }, 18,
+        LineCase{"audio_unknown_tag", kEnglish, [](AviPlan& s) { s.audio[0].formatTag = 3; }, 18,
                  "    Compression   : 3 Unknown"},
         LineCase{"audio_tag_above_0x8000", kEnglish,
-                 [](AviSpec& s) { s.audio[0].formatTag = static_cast<std::int16_t>(0xFFFE); }, 18,
+                 [](AviPlan& s) { s.audio[0].formatTag = static_cast<std::int16_t>(0xFFFE); }, 18,
                  "    Compression   : 65534 Unknown"},
-        LineCase{"audio_fujitsu", kEnglish, [](AviSpec& s) { s.audio[0].formatTag = 768; }, 18,
+        LineCase{"audio_fujitsu", kEnglish, [](AviPlan& s) { s.audio[0].formatTag = 768; }, 18,
                  "    Compression   : Fujitsu Corp. FM Towns Sound "},
-        LineCase{"negative_riff_size", kEnglish, [](AviSpec& s) { s.riffSize = -1; }, 3,
+        LineCase{"negative_riff_size", kEnglish, [](AviPlan& s) { s.riffSize = -1; }, 3,
                  "    Total Rate  :  -1 KByte/sec"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     KoreanDetailed, ReportLines,
     ::testing::Values(
-        LineCase{"running_time_330", kKorean, [](AviSpec& s) { runTime(s, 330); }, 10,
+        LineCase{"running_time_330", kKorean, [](AviPlan& s) { runTime(s, 330); }, 10,
                  "    재  생  시  간   :  5분  30초"},
-        LineCase{"running_time_3725", kKorean, [](AviSpec& s) { runTime(s, 3'725); }, 10,
+        LineCase{"running_time_3725", kKorean, [](AviPlan& s) { runTime(s, 3'725); }, 10,
                  "    재  생  시  간   :  1시간  2분  5초"},
-        LineCase{"running_time_zero_hours", kKorean, [](AviSpec& s) { runTime(s, 3'599); }, 10,
+        LineCase{"running_time_zero_hours", kKorean, [](AviPlan& s) { runTime(s, 3'599); }, 10,
                  "    재  생  시  간   :  59분  59초"},
-        LineCase{"quality_normal", kKorean, [](AviSpec& s) { s.video->quality = 9'999; }, 14,
+        LineCase{"quality_normal", kKorean, [](AviPlan& s) { s.video->quality = 9'999; }, 14,
                  "    화          질   :  9999  (보통)"},
-        LineCase{"quality_minus_one", kKorean, [](AviSpec& s) { s.video->quality = -1; }, 14,
+        LineCase{"quality_minus_one", kKorean, [](AviPlan& s) { s.video->quality = -1; }, 14,
                  "    화          질   : -1  (보통)"},
-        LineCase{"channels_one", kKorean, [](AviSpec& s) { s.audio[0].channels = 1; }, 18,
+        LineCase{"channels_one", kKorean, [](AviPlan& s) { s.audio[0].channels = 1; }, 18,
                  "    채    널    수   :  1  (모노)"},
-        LineCase{"channels_zero", kKorean, [](AviSpec& s) { s.audio[0].channels = 0; }, 18,
+        LineCase{"channels_zero", kKorean, [](AviPlan& s) { s.audio[0].channels = 0; }, 18,
                  "    채    널    수   :  0  (모노)"},
-        LineCase{"channels_four", kKorean, [](AviSpec& s) { s.audio[0].channels = 4; }, 18,
+        LineCase{"channels_four", kKorean, [](AviPlan& s) { s.audio[0].channels = 4; }, 18,
                  "    채    널    수   :  4 채널  (스테레오)"},
-        LineCase{"channels_five", kKorean, [](AviSpec& s) { s.audio[0].channels = 5; }, 18,
+        LineCase{"channels_five", kKorean, [](AviPlan& s) { s.audio[0].channels = 5; }, 18,
                  "    채    널    수   :  5.1 채널  (다채널 서라운드)"},
-        LineCase{"channels_six", kKorean, [](AviSpec& s) { s.audio[0].channels = 6; }, 18,
+        LineCase{"channels_six", kKorean, [](AviPlan& s) { s.audio[0].channels = 6; }, 18,
                  "    채    널    수   :  6.1 채널  (다채널 서라운드)"},
-        LineCase{"sample_rate_zero", kKorean, [](AviSpec& s) { s.audio[0].samplesPerSec = 0; }, 19,
+        LineCase{"sample_rate_zero", kKorean, [](AviPlan& s) { s.audio[0].samplesPerSec = 0; }, 19,
                  "    예  제  속  도   :   헤르츠"},
-        LineCase{"no_vbr", kKorean, [](AviSpec& s) { s.audio[0].blockAlign = 4; }, 20,
+        LineCase{"no_vbr", kKorean, [](AviPlan& s) { s.audio[0].blockAlign = 4; }, 20,
                  "    비 트 레 이 트   :  128 킬로비트/초  "},
         LineCase{"audio_bitrate_cut", kKorean,
-                 [](AviSpec& s) { s.audio[0].avgBytesPerSec = 20'050; }, 20,
+                 [](AviPlan& s) { s.audio[0].avgBytesPerSec = 20'050; }, 20,
                  "    비 트 레 이 트   :  160 킬로비트/초  (VBR)"},
-        LineCase{"make_info_spaces", kKorean, [](AviSpec& s) { makeInfo(s, std::string(35, ' ')); },
+        LineCase{"make_info_spaces", kKorean, [](AviPlan& s) { makeInfo(s, std::string(35, ' ')); },
                  4, "    제  작  정  보   :  편집됨" + std::string(32, ' ')},
-        LineCase{"make_info_text", kKorean, [](AviSpec& s) { makeInfo(s, "Encoder 2"); }, 4,
+        LineCase{"make_info_text", kKorean, [](AviPlan& s) { makeInfo(s, "Encoder 2"); }, 4,
                  "    제  작  정  보   :  Encoder 2"},
-        LineCase{"unknown_code_with_nul", kKorean, [](AviSpec& s) { s.video->handler = "DIB"; }, 7,
+        LineCase{"unknown_code_with_nul", kKorean, [](AviPlan& s) { s.video->handler = "DIB"; }, 7,
                  "    압  축  코  덱   : DIB"},
-        LineCase{"cp949_code", kKorean, [](AviSpec& s) { s.video->handler = "\xB0\xA1\xC7\xD1"; },
+        LineCase{"cp949_code", kKorean, [](AviPlan& s) { s.video->handler = "\xB0\xA1\xC7\xD1"; },
                  7, "    압  축  코  덱   : 가한 Unknown "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     KoreanBrief, ReportLines,
     ::testing::Values(
-        LineCase{"running_time_330", kBrief, [](AviSpec& s) { runTime(s, 330); }, 9,
+        LineCase{"running_time_330", kBrief, [](AviPlan& s) { runTime(s, 330); }, 9,
                  "    색상 (재생시간)  :  24 비트   ( 5분 30초 )"},
-        LineCase{"running_time_3725", kBrief, [](AviSpec& s) { runTime(s, 3'725); }, 9,
+        LineCase{"running_time_3725", kBrief, [](AviPlan& s) { runTime(s, 3'725); }, 9,
                  "    색상 (재생시간)  :  24 비트   ( 1시간 2분 5초 )"},
-        LineCase{"running_time_zero", kBrief, [](AviSpec& s) { s.main.totalFrames = 0; }, 9,
+        LineCase{"running_time_zero", kBrief, [](AviPlan& s) { s.main.totalFrames = 0; }, 9,
                  "    색상 (재생시간)  :  24 비트   ( 0분 0초 )"},
-        LineCase{"frame_rate_25", kBrief, [](AviSpec& s) { s.main.microSecPerFrame = 40'000; }, 8,
+        LineCase{"frame_rate_25", kBrief, [](AviPlan& s) { s.main.microSecPerFrame = 40'000; }, 8,
                  "    프레임 (초당량)  :  143856 프레임   ( 25.000 프레임/초 )"},
-        LineCase{"channels_one", kBrief, [](AviSpec& s) { s.audio[0].channels = 1; }, 13,
+        LineCase{"channels_one", kBrief, [](AviPlan& s) { s.audio[0].channels = 1; }, 13,
                  "    채 널 (진동수)   :  1 채널   ( 48,000 헤르츠(VBR))"},
-        LineCase{"channels_zero", kBrief, [](AviSpec& s) { s.audio[0].channels = 0; }, 13,
+        LineCase{"channels_zero", kBrief, [](AviPlan& s) { s.audio[0].channels = 0; }, 13,
                  "    채 널 (진동수)   :  0 채널   ( 48,000 헤르츠(VBR))"},
-        LineCase{"channels_four", kBrief, [](AviSpec& s) { s.audio[0].channels = 4; }, 13,
+        LineCase{"channels_four", kBrief, [](AviPlan& s) { s.audio[0].channels = 4; }, 13,
                  "    채 널 (진동수)   :  4 채널   ( 48,000 헤르츠(VBR))"},
-        LineCase{"channels_five", kBrief, [](AviSpec& s) { s.audio[0].channels = 5; }, 13,
+        LineCase{"channels_five", kBrief, [](AviPlan& s) { s.audio[0].channels = 5; }, 13,
                  "    채 널 (진동수)   :  5.1 채널   ( 48,000 헤르츠(VBR))"},
-        LineCase{"channels_six", kBrief, [](AviSpec& s) { s.audio[0].channels = 6; }, 13,
+        LineCase{"channels_six", kBrief, [](AviPlan& s) { s.audio[0].channels = 6; }, 13,
                  "    채 널 (진동수)   :  6.1 채널   ( 48,000 헤르츠(VBR))"},
-        LineCase{"no_vbr", kBrief, [](AviSpec& s) { s.audio[0].blockAlign = 1; }, 13,
+        LineCase{"no_vbr", kBrief, [](AviPlan& s) { s.audio[0].blockAlign = 1; }, 13,
                  "    채 널 (진동수)   :  2 채널   ( 48,000 헤르츠)"},
-        LineCase{"sample_rate_zero", kBrief, [](AviSpec& s) { s.audio[0].samplesPerSec = 0; }, 13,
+        LineCase{"sample_rate_zero", kBrief, [](AviPlan& s) { s.audio[0].samplesPerSec = 0; }, 13,
                  "    채 널 (진동수)   :  2 채널   (  헤르츠(VBR))"},
-        LineCase{"make_info_spaces", kBrief, [](AviSpec& s) { makeInfo(s, std::string(35, ' ')); },
+        LineCase{"make_info_spaces", kBrief, [](AviPlan& s) { makeInfo(s, std::string(35, ' ')); },
                  3, "    제  작  정  보   :  편집됨" + std::string(32, ' ')},
-        LineCase{"make_info_nul_first", kBrief, [](AviSpec& s) { makeInfo(s, "\0\0\0\0Xtext"s); },
+        LineCase{"make_info_nul_first", kBrief, [](AviPlan& s) { makeInfo(s, "\0\0\0\0Xtext"s); },
                  3, "    제  작  정  보   :  "}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -304,10 +304,10 @@ TEST(ReportLayouts, NoSound) {
         {kBrief, kXvidBrief, 9, "  사운드(소리) 정보 - 없음 "},
     };
     for (const Case& c : cases) {
-        AviSpec plan = c.layout == kEnglish ? cinepakFile() : xvidFile();
+        AviPlan plan = c.layout == kEnglish ? cinepakFile() : xvidFile();
         plan.audio.clear();
         const Outcome outcome =
-            testing::analyseSpec(plan, c.layout, c.layout == kEnglish ? kCinepakSize : kXvidSize);
+            testing::analysePlan(plan, c.layout, c.layout == kEnglish ? kCinepakSize : kXvidSize);
         auto expected = firstLines(c.lines, c.kept);
         // Without audio nothing is taken off the video bit rate.
         if (c.layout == kEnglish) expected[13] = "    Video Bitrate :  1,242 Kbps";
@@ -321,7 +321,7 @@ TEST(ReportLayouts, NoSound) {
 }
 
 // A second sound stream: AC-3 in 6 channels, 48,000 Hz, 56,000 bytes a second, VBR mark.
-AudioSpec surroundStream() {
+AudioPlan surroundStream() {
     return {.formatTag = 0x2000,
             .channels = 6,
             .samplesPerSec = 48'000,
@@ -330,7 +330,7 @@ AudioSpec surroundStream() {
 }
 
 TEST(ReportLayouts, TwoSoundStreams) {
-    AviSpec english = cinepakFile();
+    AviPlan english = cinepakFile();
     english.audio.push_back(surroundStream());
     std::vector<std::string> expected = kCinepakEnglish;
     expected[13] = "    Video Bitrate :  718 Kbps";  // both byte rates taken off
@@ -340,11 +340,11 @@ TEST(ReportLayouts, TwoSoundStreams) {
           "    Audio bitrate :  448 Kbps  (VBR)"s}) {
         expected.push_back(line);
     }
-    Outcome outcome = testing::analyseSpec(english, kEnglish, kCinepakSize);
+    Outcome outcome = testing::analysePlan(english, kEnglish, kCinepakSize);
     EXPECT_EQ(outcome.report, crlfLines(expected));
     EXPECT_EQ(expected.size(), 27u);
 
-    AviSpec korean = xvidFile();
+    AviPlan korean = xvidFile();
     korean.audio.push_back(surroundStream());
     expected = kXvidKorean;
     expected[12] = "    비 트 레 이 트   :  393 킬로비트/초";
@@ -355,7 +355,7 @@ TEST(ReportLayouts, TwoSoundStreams) {
           "    비 트 레 이 트   :  448 킬로비트/초  (VBR)"s}) {
         expected.push_back(line);
     }
-    outcome = testing::analyseSpec(korean, kKorean, kXvidSize);
+    outcome = testing::analysePlan(korean, kKorean, kXvidSize);
     EXPECT_EQ(outcome.report, crlfLines(expected));
     EXPECT_EQ(expected.size(), 26u);
 
@@ -365,16 +365,16 @@ TEST(ReportLayouts, TwoSoundStreams) {
           "    채 널 (진동수)   :  6.1 채널   ( 48,000 헤르츠(VBR))"s}) {
         expected.push_back(line);
     }
-    outcome = testing::analyseSpec(korean, kBrief, kXvidSize);
+    outcome = testing::analysePlan(korean, kBrief, kXvidSize);
     EXPECT_EQ(outcome.report, crlfLines(expected));
     EXPECT_EQ(expected.size(), 17u);
 }
 
 TEST(ReportLayouts, ThreeSoundStreamsShowTheThirdAsTheSecond) {
-    AviSpec plan = xvidFile();
+    AviPlan plan = xvidFile();
     plan.audio.push_back({.formatTag = 0x01, .channels = 1, .avgBytesPerSec = 1'000});
     plan.audio.push_back(surroundStream());
-    const auto lines = linesOf(testing::analyseSpec(plan, kBrief, kXvidSize).report);
+    const auto lines = linesOf(testing::analysePlan(plan, kBrief, kXvidSize).report);
     ASSERT_EQ(lines.size(), 17u);
     EXPECT_EQ(lines[15], "    압  축  코  덱   :  AC3 Prologic (DD)");
     EXPECT_EQ(lines[16], "    채 널 (진동수)   :  6.1 채널   ( 48,000 헤르츠(VBR))");
@@ -387,7 +387,7 @@ TEST(ReportLayouts, FailurePoints) {
     struct Case {
         const char* name;
         ReportLayout layout;
-        std::function<void(AviSpec&)> change;
+        std::function<void(AviPlan&)> change;
         std::string report;
     };
     const auto english = [](std::size_t n) { return crlfLines(firstLines(kCinepakEnglish, n)); };
@@ -395,51 +395,51 @@ TEST(ReportLayouts, FailurePoints) {
     const auto brief = [](std::size_t n) { return crlfLines(firstLines(kXvidBrief, n)); };
     const std::vector<Case> cases = {
         // A running time of 0 fails the total rate: rows 1 and 2 only.
-        {"english_no_frames", kEnglish, [](AviSpec& s) { s.main.totalFrames = 0; }, english(2)},
-        {"english_no_frame_time", kEnglish, [](AviSpec& s) { s.main.microSecPerFrame = 0; },
+        {"english_no_frames", kEnglish, [](AviPlan& s) { s.main.totalFrames = 0; }, english(2)},
+        {"english_no_frame_time", kEnglish, [](AviPlan& s) { s.main.microSecPerFrame = 0; },
          english(2)},
         {"english_half_second", kEnglish,
-         [](AviSpec& s) {
+         [](AviPlan& s) {
              s.main.microSecPerFrame = 500'000;
              s.main.totalFrames = 1;
          },
          english(2)},
         {"english_no_frames_no_height", kEnglish,
-         [](AviSpec& s) {
+         [](AviPlan& s) {
              s.main.totalFrames = 0;
              s.main.height = 0;
          },
          english(2)},
         // A height of 0 fails the picture ratio: the report ends after the compression line.
-        {"english_no_height", kEnglish, [](AviSpec& s) { s.main.height = 0; }, english(7)},
+        {"english_no_height", kEnglish, [](AviPlan& s) { s.main.height = 0; }, english(7)},
         {"english_no_size", kEnglish,
-         [](AviSpec& s) {
+         [](AviPlan& s) {
              s.main.width = 0;
              s.main.height = 0;
          },
          english(7)},
-        {"korean_no_frames", kKorean, [](AviSpec& s) { s.main.totalFrames = 0; }, korean(2)},
-        {"korean_no_frame_time", kKorean, [](AviSpec& s) { s.main.microSecPerFrame = 0; },
+        {"korean_no_frames", kKorean, [](AviPlan& s) { s.main.totalFrames = 0; }, korean(2)},
+        {"korean_no_frame_time", kKorean, [](AviPlan& s) { s.main.microSecPerFrame = 0; },
          korean(2)},
-        {"korean_no_height", kKorean, [](AviSpec& s) { s.main.height = 0; }, korean(7)},
+        {"korean_no_height", kKorean, [](AviPlan& s) { s.main.height = 0; }, korean(7)},
         // The brief layout needs neither rate: a height of 0 ends it after row 6, a frame time
         // of 0 in the middle of the frame line.
-        {"brief_no_height", kBrief, [](AviSpec& s) { s.main.height = 0; }, brief(6)},
+        {"brief_no_height", kBrief, [](AviPlan& s) { s.main.height = 0; }, brief(6)},
         {"brief_no_height_no_frame_time", kBrief,
-         [](AviSpec& s) {
+         [](AviPlan& s) {
              s.main.height = 0;
              s.main.microSecPerFrame = 0;
          },
          brief(6)},
-        {"brief_no_frame_time", kBrief, [](AviSpec& s) { s.main.microSecPerFrame = 0; },
+        {"brief_no_frame_time", kBrief, [](AviPlan& s) { s.main.microSecPerFrame = 0; },
          brief(7) + "    프레임 (초당량)  :  143856 프레임"},
     };
     for (const Case& c : cases) {
-        AviSpec plan = xvidFile();
+        AviPlan plan = xvidFile();
         if (c.layout == kEnglish) plan = cinepakFile();
         c.change(plan);
         const Outcome outcome =
-            testing::analyseSpec(plan, c.layout, c.layout == kEnglish ? kCinepakSize : kXvidSize);
+            testing::analysePlan(plan, c.layout, c.layout == kEnglish ? kCinepakSize : kXvidSize);
         EXPECT_EQ(outcome.status, Outcome::Status::Reported) << c.name;
         EXPECT_FALSE(outcome.complete) << c.name;
         EXPECT_FALSE(outcome.problem.empty()) << c.name;
@@ -449,17 +449,17 @@ TEST(ReportLayouts, FailurePoints) {
 
 TEST(ReportLayouts, RunningTimeOverflowLeavesTheReportEmpty) {
     for (const ReportLayout layout : {kEnglish, kKorean, kBrief}) {
-        AviSpec plan = xvidFile();
+        AviPlan plan = xvidFile();
         plan.main.microSecPerFrame = 2'000'000;
         plan.main.totalFrames = 1'073'741'824;  // 2^31 seconds
-        const Outcome outcome = testing::analyseSpec(plan, layout, kXvidSize);
+        const Outcome outcome = testing::analysePlan(plan, layout, kXvidSize);
         EXPECT_EQ(outcome.status, Outcome::Status::Reported);
         EXPECT_FALSE(outcome.complete);
         EXPECT_EQ(outcome.report, "");
         EXPECT_FALSE(outcome.runTime.has_value());
 
         plan.main.totalFrames = 1'073'741'823;  // one frame less fits
-        EXPECT_TRUE(testing::analyseSpec(plan, layout, kXvidSize).complete);
+        EXPECT_TRUE(testing::analysePlan(plan, layout, kXvidSize).complete);
     }
 }
 
@@ -467,11 +467,11 @@ TEST(ReportLayouts, CompleteReportsEndWithALineBreakAndHoldNoNul) {
     // A file name and codec texts with NULs, in every layout and sound setup.
     for (const ReportLayout layout : {kEnglish, kKorean, kBrief}) {
         for (std::size_t streams = 0; streams <= 2; ++streams) {
-            AviSpec plan = xvidFile();
+            AviPlan plan = xvidFile();
             plan.video->handler = "RLE";
             makeInfo(plan, "abc");
-            plan.audio.resize(streams, AudioSpec{});
-            const Outcome outcome = testing::analyseSpec(plan, layout, 10, "a\0b.avi"s);
+            plan.audio.resize(streams, AudioPlan{});
+            const Outcome outcome = testing::analysePlan(plan, layout, 10, "a\0b.avi"s);
             ASSERT_TRUE(outcome.complete);
             EXPECT_EQ(outcome.report.find('\0'), std::string::npos);
             EXPECT_EQ(outcome.report.substr(outcome.report.size() - 2), "\r\n");

@@ -131,7 +131,7 @@ TEST(FileSystemFaults, ASwitchClickAfterTheFileChangedShowsTheFileAsItNowIs) {
         {"replaced by a link to /dev/zero", Change::ReplacedByLinkToDevice, Shows::Nothing},
         {"made unreadable", Change::MadeUnreadable, Shows::Nothing},
     };
-    AviSpec other;
+    AviPlan other;
     other.main.width = 640;
     other.main.height = 480;
     for (const Case& c : cases) {

@@ -46,7 +46,7 @@ Bytes asfBytes() {
 // A window of commands over a recording port, with a fresh folder for its files.
 struct Bench {
     // An AVI file in the test's folder, and what the analysis says of it in `layout`.
-    std::string writeAvi(const fs::path& name, const AviSpec& plan = {}) {
+    std::string writeAvi(const fs::path& name, const AviPlan& plan = {}) {
         const fs::path path = folder.path() / name;
         writeFile(path, buildAvi(plan));
         return path.string();
@@ -100,7 +100,7 @@ TEST_F(CommandsTest, StartWithoutAPathShowsTheEmptyWindow) {
 }
 
 TEST_F(CommandsTest, StartWithAnAviShowsItsKoreanDetailedReport) {
-    AviSpec plan;
+    AviPlan plan;
     plan.main.totalFrames = 750;  // 30 seconds at 25 frames a second
     const std::string path = writeAvi("first film.avi", plan);
     commands.startUp(path);
@@ -254,7 +254,7 @@ TEST_F(CommandsTest, AChosenNameThatNamesNoFileCreatesNothing) {
 }
 
 TEST_F(CommandsTest, AReportThatFailsPartWayIsShownAsFarAsItGotAndTheWindowGoesOn) {
-    AviSpec plan;
+    AviPlan plan;
     plan.main.microSecPerFrame = 0;  // a running time of zero seconds
     const std::string path = writeAvi("zero.avi", plan);
     open(path);

@@ -58,7 +58,7 @@ Bytes riff(std::string_view formType, std::initializer_list<Bytes> children,
     return out;
 }
 
-Bytes mainHeaderData(const MainHeaderSpec& plan) {
+Bytes mainHeaderData(const MainHeaderPlan& plan) {
     return concat({le32(plan.microSecPerFrame), le32(0), le32(0), le32(0x10), le32(plan.totalFrames),
                    le32(0), le32(plan.streams), le32(0x100000), le32(plan.width), le32(plan.height),
                    le32(0), le32(0), le32(0), le32(0)});
@@ -83,7 +83,7 @@ Bytes streamHeaderData(std::string_view type, std::string_view handler, std::int
 
 }  // namespace
 
-Bytes videoStreamList(const VideoSpec& plan, bool lowerCase) {
+Bytes videoStreamList(const VideoPlan& plan, bool lowerCase) {
     const Bytes format = concat({le32(40), le32(plan.width), le32(plan.height), le16(1),
                                  le16(plan.bitCount), code(plan.compression), le32(0), le32(0),
                                  le32(0), le32(0), le32(0)});
@@ -93,7 +93,7 @@ Bytes videoStreamList(const VideoSpec& plan, bool lowerCase) {
                  chunk("strf", format)});
 }
 
-Bytes audioStreamList(const AudioSpec& plan, bool lowerCase) {
+Bytes audioStreamList(const AudioPlan& plan, bool lowerCase) {
     const Bytes format = concat({le16(plan.formatTag), le16(plan.channels), le32(plan.samplesPerSec),
                                  le32(plan.avgBytesPerSec), le16(plan.blockAlign), le16(16),
                                  le16(0)});
@@ -107,11 +107,11 @@ Bytes odmlWithMakeInfo(std::string_view makeInfo) {
     return concat({list("odml", {chunk("dmlh", Bytes(248, 0))}), chunk("JUNK", text(makeInfo))});
 }
 
-Bytes buildAvi(const AviSpec& plan) {
+Bytes buildAvi(const AviPlan& plan) {
     Bytes header = concat({code(lowered("hdrl", plan.lowerCase)), chunk("avih", mainHeaderData(plan.main))});
     auto add = [&header](const Bytes& part) { header.insert(header.end(), part.begin(), part.end()); };
     if (plan.video) add(videoStreamList(*plan.video, plan.lowerCase));
-    for (const AudioSpec& audio : plan.audio) add(audioStreamList(audio, plan.lowerCase));
+    for (const AudioPlan& audio : plan.audio) add(audioStreamList(audio, plan.lowerCase));
     if (plan.makeInfo) add(odmlWithMakeInfo(*plan.makeInfo));
     const Bytes hdrl = concat({code("LIST"), le32(static_cast<std::int32_t>(header.size())), header});
 

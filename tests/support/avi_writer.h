@@ -30,7 +30,7 @@ Bytes list(std::string_view type, std::initializer_list<Bytes> children,
 Bytes riff(std::string_view formType, std::initializer_list<Bytes> children,
            std::optional<std::int32_t> declaredSize = std::nullopt);
 
-struct MainHeaderSpec {
+struct MainHeaderPlan {
     std::int32_t microSecPerFrame = 40'000;
     std::int32_t totalFrames = 250;
     std::int32_t width = 320;
@@ -38,7 +38,7 @@ struct MainHeaderSpec {
     std::int32_t streams = 2;
 };
 
-struct VideoSpec {
+struct VideoPlan {
     std::string handler = "XVID";
     std::string compression = "XVID";
     std::int32_t quality = 10'000;
@@ -47,7 +47,7 @@ struct VideoSpec {
     std::int32_t height = 240;
 };
 
-struct AudioSpec {
+struct AudioPlan {
     std::int16_t formatTag = 0x55;
     std::int16_t channels = 2;
     std::int32_t samplesPerSec = 48'000;
@@ -57,25 +57,25 @@ struct AudioSpec {
 };
 
 // The data of an avih chunk (56 bytes).
-Bytes mainHeaderData(const MainHeaderSpec& plan);
+Bytes mainHeaderData(const MainHeaderPlan& plan);
 // A strl list: strh (56 bytes of data) and strf.
-Bytes videoStreamList(const VideoSpec& plan, bool lowerCase = false);
-Bytes audioStreamList(const AudioSpec& plan, bool lowerCase = false);
+Bytes videoStreamList(const VideoPlan& plan, bool lowerCase = false);
+Bytes audioStreamList(const AudioPlan& plan, bool lowerCase = false);
 // An odml list with its dmlh chunk, followed by a JUNK chunk that holds `makeInfo`.
 Bytes odmlWithMakeInfo(std::string_view makeInfo);
 
 // A whole file as an AVI writer lays it out: RIFF, hdrl (avih, stream lists, odml and the
 // JUNK make-info), then a movi list of `movieBytes` bytes of frame data and an idx1 chunk.
-struct AviSpec {
-    MainHeaderSpec main;
-    std::optional<VideoSpec> video = VideoSpec{};
-    std::vector<AudioSpec> audio = {AudioSpec{}};
+struct AviPlan {
+    MainHeaderPlan main;
+    std::optional<VideoPlan> video = VideoPlan{};
+    std::vector<AudioPlan> audio = {AudioPlan{}};
     std::optional<std::string> makeInfo;  // the JUNK text after the odml list
     bool lowerCase = false;               // list and stream types in lower case
     std::size_t movieBytes = 64;
     std::optional<std::int32_t> riffSize;  // declared RIFF size, when not the real one
 };
-Bytes buildAvi(const AviSpec& plan);
+Bytes buildAvi(const AviPlan& plan);
 
 // Writes bytes to a file; with `sparseLength` the file is then extended to that length
 // without writing the rest (a sparse file, for very large sizes).

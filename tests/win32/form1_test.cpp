@@ -54,7 +54,7 @@ protected:
     // Text1 as the user sees it, read from the edit box itself.
     std::string shownReport() const { return toUtf8(windowText(control(ControlId::Text1))); }
 
-    std::filesystem::path writeAvi(const std::string& name, const AviSpec& plan = {}) {
+    std::filesystem::path writeAvi(const std::string& name, const AviPlan& plan = {}) {
         const std::filesystem::path path = folder_.path() / container::pathFromUtf8(name);
         writeFile(path, buildAvi(plan));
         return path;

@@ -30,7 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using report::ReportLayout;
-using testing::AviSpec;
+using testing::AviPlan;
 using testing::TempFolder;
 
 QString fromUtf8(std::string_view text) {
@@ -124,7 +124,7 @@ protected:
     }
     std::string writeAvi(std::string_view name) {
         const fs::path path = folder / name;
-        testing::writeFile(path, testing::buildAvi(AviSpec{}));
+        testing::writeFile(path, testing::buildAvi(AviPlan{}));
         return path.string();
     }
     static std::string reportOf(const std::string& path, ReportLayout layout) {
