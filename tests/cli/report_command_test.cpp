@@ -26,7 +26,7 @@ protected:
     std::string write(std::string_view name, const Bytes& bytes) {
         const fs::path path = folder_ / name;
         writeFile(path, bytes);
-        return path.string();
+        return container::pathToUtf8(path);
     }
 
     std::string writeAvi(std::string_view name, const AviPlan& plan = {}) {

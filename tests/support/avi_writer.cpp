@@ -1,5 +1,7 @@
 #include "support/avi_writer.h"
 
+#include "container/text_encoding.h"
+
 #include <atomic>
 #include <cctype>
 #include <fstream>
@@ -137,6 +139,10 @@ TempFolder::TempFolder() {
     path_ = fs::temp_directory_path() /
             ("strovanik-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
     fs::create_directories(path_);
+}
+
+fs::path TempFolder::operator/(std::string_view name) const {
+    return path_ / container::pathFromUtf8(name);
 }
 
 TempFolder::~TempFolder() {

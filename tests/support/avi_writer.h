@@ -90,7 +90,9 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+    // `name` is UTF-8, as every text of the tests (on Windows a narrow path would be taken in
+    // the ANSI code page).
+    std::filesystem::path operator/(std::string_view name) const;
 
 private:
     std::filesystem::path path_;
