@@ -139,38 +139,36 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
     const unsigned jobs = settings.jobs != 0 ? settings.jobs : defaultJobs();
     auto lastFlush = std::chrono::steady_clock::now();
     std::size_t written = 0;
+    const auto produce = [&](const std::string& path) {
+        FileOutput output = settings.format == OutputFormat::Text
+                                ? textOutput(path, several, textReporter)
+                                : recordOutput(path, settings);
+        if (several) output.messages = namingTheFile(path, output.messages);
+        return output;
+    };
+    const auto consume = [&](std::size_t i, FileOutput&& output) {
+        if (settings.format == OutputFormat::Json && i > 0) out << ",\n";
+        out << output.text;
+        if (settings.format == OutputFormat::JsonLines) out << "\n";
+        if (!output.messages.empty()) {
+            // The file's own output comes first, as when files are reported one by one.
+            out.flush();
+            progress.clear();
+            err << output.messages;
+            err.flush();
+        }
+        out << output.textAfter;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastFlush >= kFlushEvery) {
+            out.flush();
+            lastFlush = now;
+        }
+        status = std::max(status, output.status);
+        written = i + 1;
+        progress.filesDone(written);
+    };
     runInOrderFrom<FileOutput>([&feed] { return feed.next(); }, count == 1 ? 1u : jobs,
-                               kWindowPerWorker * jobs,
-                               [&](const std::string& path) {
-                                   FileOutput output = settings.format == OutputFormat::Text
-                                                           ? textOutput(path, several, textReporter)
-                                                           : recordOutput(path, settings);
-                                   if (several)
-                                       output.messages = namingTheFile(path, output.messages);
-                                   return output;
-                               },
-                               [&](std::size_t i, FileOutput&& output) {
-                                   if (settings.format == OutputFormat::Json && i > 0) out << ",\n";
-                                   out << output.text;
-                                   if (settings.format == OutputFormat::JsonLines) out << "\n";
-                                   if (!output.messages.empty()) {
-                                       // The file's own output comes first, as when files are
-                                       // reported one by one.
-                                       out.flush();
-                                       progress.clear();
-                                       err << output.messages;
-                                       err.flush();
-                                   }
-                                   out << output.textAfter;
-                                   const auto now = std::chrono::steady_clock::now();
-                                   if (now - lastFlush >= kFlushEvery) {
-                                       out.flush();
-                                       lastFlush = now;
-                                   }
-                                   status = std::max(status, output.status);
-                                   written = i + 1;
-                                   progress.filesDone(written);
-                               });
+                               kWindowPerWorker * jobs, produce, consume);
     progress.clear();
 
     if (settings.format == OutputFormat::Json) out << (written > 0 ? "\n]\n" : "]\n");

@@ -41,12 +41,9 @@ ReportLayout chooseLayout(bool koreanChecked, bool briefChecked) {
 
 std::string_view reportLayoutName(ReportLayout layout) {
     switch (layout) {
-        case ReportLayout::English:
-            return "english";
-        case ReportLayout::KoreanDetailed:
-            return "korean";
-        case ReportLayout::KoreanBrief:
-            return "brief";
+        case ReportLayout::English: return "english";
+        case ReportLayout::KoreanDetailed: return "korean";
+        case ReportLayout::KoreanBrief: return "brief";
     }
     return "korean";
 }

@@ -49,19 +49,6 @@ private:
     QFont taglineFont_;
 };
 
-}  // namespace
-
-QFont Form1::fontFor(const FontDesign& design) const {
-    QFont font(design.fixedPitch ? fixedPitchFamily_ : family_);
-    if (design.fixedPitch) font.setStyleHint(QFont::TypeWriter);
-    font.setPointSizeF(design.points > 0 ? design.points : kDefaultFontPoints);
-    font.setBold(design.bold);
-    font.setUnderline(design.underline);
-    return font;
-}
-
-namespace {
-
 // The first local file of a drag, if it carries one.
 std::optional<QString> droppedFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls()) return std::nullopt;
@@ -72,6 +59,15 @@ std::optional<QString> droppedFile(const QMimeData* data) {
 }
 
 }  // namespace
+
+QFont Form1::fontFor(const FontDesign& design) const {
+    QFont font(design.fixedPitch ? fixedPitchFamily_ : family_);
+    if (design.fixedPitch) font.setStyleHint(QFont::TypeWriter);
+    font.setPointSizeF(design.points > 0 ? design.points : kDefaultFontPoints);
+    font.setBold(design.bold);
+    font.setUnderline(design.underline);
+    return font;
+}
 
 Form1::Form1(QWidget* parent)
     : QWidget(parent), family_(koreanFontFamily()), fixedPitchFamily_(koreanFontFamily(true)) {
