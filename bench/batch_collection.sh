@@ -2,7 +2,8 @@
 # Times strovanik-report on a whole collection: a folder of COUNT (10,000) small AVI files,
 # read from the page cache, in each output format and with 1, 2 and 4 files analysed at
 # once; then the peak memory for a tenth of the files and for all of them, which should be
-# about the same.
+# about the same; then the same for lists read with --files-from that name the collection
+# once and ten times over, where memory should not grow at all.
 #
 #   cmake --preset bench && cmake --build --preset bench
 #   bench/batch_collection.sh [BUILD_FOLDER] [COUNT]
@@ -51,4 +52,17 @@ for folder in tenth collection; do
             "$report" --format "$format" "$work/$folder" >/dev/null 2>"$work/err" || true
         tail -n 1 "$work/err"
     done
+done
+
+echo
+echo "peak memory and processor time for a list on standard input (--files-from - --null):"
+for times in 1 10; do
+    i=0
+    while [ "$i" -lt "$times" ]; do
+        find "$work/collection" -type f -print0
+        i=$((i + 1))
+    done >"$work/list"
+    /usr/bin/time -f "  %M KiB, %e s, CPU %U + %S s: jsonl, $((count * times)) listed files" \
+        "$report" --format jsonl --files-from - --null <"$work/list" >/dev/null 2>"$work/err" || true
+    tail -n 1 "$work/err"
 done

@@ -47,6 +47,8 @@ else()
   endforeach()
   add_custom_target(strovanik_man_pages ALL DEPENDS ${man_files})
   install(FILES ${man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Who made what the package holds, and on what terms: /usr/share/doc/strovanik/copyright.
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -57,7 +59,13 @@ else()
   # platform plugins are loaded at run time, so no linked library names them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   if(TARGET strovanik)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+    # Every caption of the window is Korean, and without a font that has Hangul each one is
+    # a row of empty boxes, so a Korean font is a dependency, not a recommendation. The
+    # report box needs a fixed-pitch one in which a Hangul syllable is two columns wide, and
+    # either package below has one that also serves the captions; NanumGothic, the
+    # captions' own proportional font, is only recommended.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-nanum-coding | fonts-noto-cjk")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-nanum)
   endif()
   set(CPACK_PACKAGE_DESCRIPTION
       "Strovanik recognises the container of a video file from its first bytes, reads the\n"

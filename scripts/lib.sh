@@ -11,14 +11,15 @@ STROVANIK_BUILD_PACKAGES=(
     cmake ninja-build g++ libc6 libc-bin
     libgtest-dev googletest libgmock-dev
     libcli11-dev nlohmann-json3-dev
-    qt6-base-dev libgl-dev qt6-qpa-plugins fonts-nanum
+    qt6-base-dev libgl-dev qt6-qpa-plugins fonts-nanum fonts-nanum-coding
 )
 
 # What running the whole test suite needs beyond the build: the benchmark library (the
 # tree configures its benchmarks only on request, but keeps them compiling), a virtual
-# display, ffprobe for the sample checks, and ImageMagick for screenshots.
+# display, ffprobe for the sample checks, ImageMagick for screenshots, and GNU parallel for
+# the test of the recipe that spreads a list of files over several runs.
 STROVANIK_TEST_PACKAGES=(
-    libbenchmark-dev xvfb xauth ffmpeg imagemagick
+    libbenchmark-dev xvfb xauth ffmpeg imagemagick parallel
 )
 
 say() {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -75,6 +77,23 @@ FileOutput textOutput(const std::string& path, bool headed, const TextReporter& 
     return output;
 }
 
+// With several files, every line a file adds to standard error says which file it was about;
+// most lines do already, the refusal messages of the kinds do not.
+std::string namingTheFile(const std::string& path, const std::string& messages) {
+    const std::string prefix = std::string(kProgramName) + ": " + path + ": ";
+    std::string named;
+    std::size_t start = 0;
+    while (start < messages.size()) {
+        std::size_t end = messages.find('\n', start);
+        end = end == std::string::npos ? messages.size() : end + 1;
+        const std::string_view line(messages.data() + start, end - start);
+        if (!line.starts_with(prefix)) named += prefix;
+        named += line;
+        start = end;
+    }
+    return named;
+}
+
 FileOutput recordOutput(const std::string& path, const BatchSettings& settings) {
     const FileAnalysis analysis = analysePath(path, settings.layout);
     const bool csv = settings.format == OutputFormat::Csv;
@@ -103,58 +122,62 @@ unsigned defaultJobs() {
 
 int runBatch(const std::vector<std::string>& paths, const BatchSettings& settings,
              const TextReporter& textReporter, std::ostream& out, std::ostream& err) {
-    const Expansion expansion = expand(paths, settings.recursive, err);
-    const std::vector<std::string>& files = expansion.files;
-    const bool headed = files.size() > 1 || expansion.folderNamed;
-    const std::size_t count = files.size();
+    Expansion expansion = expand(paths, settings.recursive, err);
+    const bool listed = settings.list != nullptr;
+    const bool several = expansion.files.size() > 1 || expansion.folderNamed || listed;
+    // A list's length is known only once it has been read.
+    const std::optional<std::size_t> count =
+        listed ? std::nullopt : std::optional<std::size_t>(expansion.files.size());
+    PathFeed feed(std::move(expansion.files), settings.list, settings.listSeparator);
     int status = expansion.status;
 
     if (settings.format == OutputFormat::Json) out << "[\n";
     if (settings.format == OutputFormat::Csv) out << csvHeaderRow();
 
-    ProgressLine progress(err, count, settings.progress && count > kProgressAboveFiles);
+    ProgressLine progress(err, count,
+                          settings.progress && count.value_or(SIZE_MAX) > kProgressAboveFiles);
     const unsigned jobs = settings.jobs != 0 ? settings.jobs : defaultJobs();
     auto lastFlush = std::chrono::steady_clock::now();
-    runInOrder<FileOutput>(
-        count, jobs, kWindowPerWorker * jobs,
-        [&](std::size_t i) {
-            return settings.format == OutputFormat::Text
-                       ? textOutput(files[i], headed, textReporter)
-                       : recordOutput(files[i], settings);
-        },
-        [&](std::size_t i, FileOutput&& output) {
-            out << output.text;
-            switch (settings.format) {
-                case OutputFormat::Text:
-                case OutputFormat::Csv:
-                    break;
-                case OutputFormat::Json:
-                    out << (i + 1 < count ? ",\n" : "\n");
-                    break;
-                case OutputFormat::JsonLines:
-                    out << "\n";
-                    break;
-            }
-            if (!output.messages.empty()) {
-                // The file's own output comes first, as when files are reported one by one.
-                out.flush();
-                progress.clear();
-                err << output.messages;
-                err.flush();
-            }
-            out << output.textAfter;
-            const auto now = std::chrono::steady_clock::now();
-            if (now - lastFlush >= kFlushEvery) {
-                out.flush();
-                lastFlush = now;
-            }
-            status = std::max(status, output.status);
-            progress.filesDone(i + 1);
-        });
+    std::size_t written = 0;
+    const auto produce = [&](const std::string& path) {
+        FileOutput output = settings.format == OutputFormat::Text
+                                ? textOutput(path, several, textReporter)
+                                : recordOutput(path, settings);
+        if (several) output.messages = namingTheFile(path, output.messages);
+        return output;
+    };
+    const auto consume = [&](std::size_t i, FileOutput&& output) {
+        if (settings.format == OutputFormat::Json && i > 0) out << ",\n";
+        out << output.text;
+        if (settings.format == OutputFormat::JsonLines) out << "\n";
+        if (!output.messages.empty()) {
+            // The file's own output comes first, as when files are reported one by one.
+            out.flush();
+            progress.clear();
+            err << output.messages;
+            err.flush();
+        }
+        out << output.textAfter;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastFlush >= kFlushEvery) {
+            out.flush();
+            lastFlush = now;
+        }
+        status = std::max(status, output.status);
+        written = i + 1;
+        progress.filesDone(written);
+    };
+    runInOrderFrom<FileOutput>([&feed] { return feed.next(); }, count == 1 ? 1u : jobs,
+                               kWindowPerWorker * jobs, produce, consume);
     progress.clear();
 
-    if (settings.format == OutputFormat::Json) out << "]\n";
+    if (settings.format == OutputFormat::Json) out << (written > 0 ? "\n]\n" : "]\n");
     out.flush();
+    if (feed.listFailed()) {
+        err << kProgramName << ": " << settings.listName
+            << ": the list of files could not be read to its end\n";
+        status = std::max<int>(status, kExitNotReported);
+    }
     return status;
 }
 

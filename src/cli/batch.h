@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -23,6 +24,11 @@ struct BatchSettings {
     bool recursive = false;  // folders: take the files of every folder below them too
     unsigned jobs = 0;       // files analysed at once; 0 lets the processors decide
     bool progress = false;   // `err` is a terminal that may show a progress line
+    // A list of further files, read as the batch goes (see PathFeed); `listName` names it in
+    // messages.
+    std::istream* list = nullptr;
+    std::string listName;
+    char listSeparator = '\n';
 };
 
 // Writes the report of one file as --format text prints it, and its messages on `err`;
@@ -32,11 +38,12 @@ using TextReporter =
 
 // Reports on every file that `paths` stand for: a file for itself, a folder for the files
 // in it whose names end in ".avi" (any letter case), sorted by the byte order of their
-// UTF-8 paths, and with `recursive` those of the folders below it too. Files keep the order
-// of the command line; a failing file does not stop the others. With several files, or a
-// folder, the text of each file is headed by "==> FILE <==" and followed by an empty line.
-// Returns the highest exit status of the files, and 1 for a folder that cannot be listed or
-// holds no AVI file.
+// UTF-8 paths, and with `recursive` those of the folders below it too; then every file of
+// the settings' list. Files keep the order of the command line and of the list; a failing
+// file does not stop the others. With several files, a folder or a list, the text of each file
+// is headed by "==> FILE <==" and followed by an empty line, and every message line names
+// its file. Returns the highest exit status of the files, and 1 for a folder that cannot be
+// listed or holds no AVI file, or a list that could not be read to its end.
 int runBatch(const std::vector<std::string>& paths, const BatchSettings& settings,
              const TextReporter& textReporter, std::ostream& out, std::ostream& err);
 

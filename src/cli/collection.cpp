@@ -60,4 +60,18 @@ FolderFiles aviFilesInFolder(const std::string& folder, bool recursive) {
     return found;
 }
 
+PathFeed::PathFeed(std::vector<std::string> files, std::istream* list, char separator)
+    : files_(std::move(files)), list_(list), separator_(separator) {}
+
+std::optional<std::string> PathFeed::next() {
+    if (handedOut_ < files_.size()) return std::move(files_[handedOut_++]);
+    if (list_ == nullptr) return std::nullopt;
+    std::string path;
+    while (std::getline(*list_, path, separator_)) {
+        if (separator_ == '\n' && !path.empty() && path.back() == '\r') path.pop_back();
+        if (!path.empty()) return path;
+    }
+    return std::nullopt;
+}
+
 }  // namespace strovanik::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,5 +28,25 @@ FolderFiles aviFilesInFolder(const std::string& folder, bool recursive);
 
 // Whether the path names a folder (following links), for the command-line paths.
 bool isFolder(const std::string& path);
+
+// The files of a batch, handed out one at a time: first `files`, then the paths read from
+// `list` (if any) as they are asked for, so that a list of any length is never held whole.
+// The list holds one path a line, or with `separator` '\0' one path before each NUL; a CR
+// before a line's LF belongs to the line end, and empty entries are passed over. Paths from
+// the list are taken as they are, like files named on the command line.
+class PathFeed {
+public:
+    PathFeed(std::vector<std::string> files, std::istream* list, char separator);
+
+    std::optional<std::string> next();
+    // Whether the list could not be read to its end.
+    bool listFailed() const { return list_ != nullptr && list_->bad(); }
+
+private:
+    std::vector<std::string> files_;
+    std::size_t handedOut_ = 0;
+    std::istream* list_;
+    char separator_;
+};
 
 }  // namespace strovanik::cli

@@ -46,6 +46,8 @@ int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
     // line end CR CR LF.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // A list of files on standard input may hold NUL characters and CR LF line ends.
+    _setmode(_fileno(stdin), _O_BINARY);
     const std::vector<std::string> args = argumentsInUtf8();
 #else
     const std::vector<std::string> args(argv + 1, argv + argc);

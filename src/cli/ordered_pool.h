@@ -11,18 +11,24 @@
 
 namespace strovanik::cli {
 
-// Runs `produce(i)` for every i below `count` on `workers` threads and hands the results to
-// `consume(i, result)` on the calling thread in the order of i, each as soon as it and all
-// before it are done. A worker never runs more than `window` items ahead of the consumer,
-// so at most `window` results are held however many items there are. With one worker, or
-// one item, everything runs on the calling thread. An exception from `produce` reaches the
-// caller when its item's turn comes; one from `consume` stops the workers and goes on up.
-template <typename Result, typename Produce, typename Consume>
-void runInOrder(std::size_t count, unsigned workers, std::size_t window, Produce produce,
-                Consume consume) {
-    if (workers <= 1 || count <= 1) {
-        for (std::size_t i = 0; i < count; ++i) consume(i, produce(i));
-        return;
+// Runs `produce(item)` for every item that `next()` hands out, until it hands out none, on
+// `workers` threads, and hands the results to `consume(i, result)` on the calling thread in
+// the order the items came (i counts from 0), each as soon as it and all before it are done.
+// `next` is called by one thread at a time and only when a worker may take the item: a worker
+// never runs more than `window` items ahead of the consumer, so at most `window` items and
+// results are held however many there are, and a stream of items is read no faster than it
+// is used. With one worker everything runs on the calling thread. An exception from `produce`
+// reaches the caller when its item's turn comes, one from `next` once the items before it are
+// consumed; one from `consume` stops the workers and goes on up.
+template <typename Result, typename Next, typename Produce, typename Consume>
+void runInOrderFrom(Next next, unsigned workers, std::size_t window, Produce produce,
+                    Consume consume) {
+    if (workers <= 1) {
+        for (std::size_t i = 0;; ++i) {
+            auto item = next();
+            if (!item) return;
+            consume(i, produce(std::move(*item)));
+        }
     }
     window = std::max<std::size_t>(window, workers);
 
@@ -31,35 +37,58 @@ void runInOrder(std::size_t count, unsigned workers, std::size_t window, Produce
         std::exception_ptr failure;
         bool ready() const { return result.has_value() || failure != nullptr; }
     };
+    std::mutex feedMutex;  // held by the one worker that is taking an item
     std::mutex mutex;
     std::condition_variable workAllowed;  // a slot came free, or the run stops
     std::condition_variable resultReady;
     std::vector<Slot> slots(window);
-    std::size_t next = 0;       // the first item no worker has taken
+    std::size_t taken = 0;      // items handed out by `next`
     std::size_t delivered = 0;  // items handed to `consume`
+    bool exhausted = false;     // `next` has handed out its last item
     bool stopping = false;
+    std::exception_ptr feedFailure;
 
     const auto work = [&] {
         for (;;) {
-            std::size_t item = 0;
+            decltype(next()) item;
+            std::size_t index = 0;
             {
-                std::unique_lock lock(mutex);
-                workAllowed.wait(
-                    lock, [&] { return stopping || next >= count || next < delivered + window; });
-                if (stopping || next >= count) return;
-                item = next++;
+                std::lock_guard feed(feedMutex);
+                {
+                    std::unique_lock lock(mutex);
+                    workAllowed.wait(
+                        lock, [&] { return stopping || exhausted || taken < delivered + window; });
+                    if (stopping || exhausted) return;
+                }
+                std::exception_ptr failure;
+                try {
+                    item = next();
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+                std::lock_guard lock(mutex);
+                if (item) {
+                    index = taken++;
+                } else {
+                    exhausted = true;
+                    feedFailure = failure;
+                }
+            }
+            if (!item) {
+                resultReady.notify_one();
+                return;
             }
             Slot done;
             try {
-                done.result.emplace(produce(item));
+                done.result.emplace(produce(std::move(*item)));
             } catch (...) {
                 done.failure = std::current_exception();
             }
             bool awaited = false;
             {
                 std::lock_guard lock(mutex);
-                slots[item % window] = std::move(done);
-                awaited = item == delivered;
+                slots[index % window] = std::move(done);
+                awaited = index == delivered;
             }
             // Only the item the consumer waits for wakes it: a wake-up per item costs more
             // than analysing a small file when the machine is busy.
@@ -83,15 +112,18 @@ void runInOrder(std::size_t count, unsigned workers, std::size_t window, Produce
             for (std::thread& t : threads) t.join();
         }
     } joiner{threads, mutex, stopping, workAllowed};
-    const unsigned started = static_cast<unsigned>(std::min<std::size_t>(workers, count));
-    for (unsigned w = 0; w < started; ++w) threads.emplace_back(work);
+    for (unsigned w = 0; w < workers; ++w) threads.emplace_back(work);
 
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0;; ++i) {
         Slot slot;
         {
             std::unique_lock lock(mutex);
             Slot& waiting = slots[i % window];
-            resultReady.wait(lock, [&] { return waiting.ready(); });
+            resultReady.wait(lock, [&] { return waiting.ready() || (exhausted && i >= taken); });
+            if (!waiting.ready()) {
+                if (feedFailure) std::rethrow_exception(feedFailure);
+                return;
+            }
             slot = std::move(waiting);
             waiting = Slot{};
             delivered = i + 1;
@@ -100,6 +132,20 @@ void runInOrder(std::size_t count, unsigned workers, std::size_t window, Produce
         if (slot.failure) std::rethrow_exception(slot.failure);
         consume(i, std::move(*slot.result));
     }
+}
+
+// The same for the items 0 to count - 1, each given to `produce` as its number. One item
+// runs on the calling thread.
+template <typename Result, typename Produce, typename Consume>
+void runInOrder(std::size_t count, unsigned workers, std::size_t window, Produce produce,
+                Consume consume) {
+    std::size_t next = 0;
+    runInOrderFrom<Result>(
+        [&]() -> std::optional<std::size_t> {
+            if (next >= count) return std::nullopt;
+            return next++;
+        },
+        count <= 1 ? 1u : workers, window, produce, consume);
 }
 
 }  // namespace strovanik::cli

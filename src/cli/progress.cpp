@@ -38,13 +38,14 @@ bool progressWanted() {
     return stderrIsTerminal() && !stdoutIsTerminal;
 }
 
-ProgressLine::ProgressLine(std::ostream& terminal, std::size_t total, bool enabled)
+ProgressLine::ProgressLine(std::ostream& terminal, std::optional<std::size_t> total, bool enabled)
     : terminal_(terminal), total_(total), enabled_(enabled), started_(Clock::now()) {}
 
-std::string ProgressLine::text(std::size_t done, std::size_t total, double seconds) {
+std::string ProgressLine::text(std::size_t done, std::optional<std::size_t> total, double seconds) {
     const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0.0;
-    return std::string(kProgramName) + ": " + std::to_string(done) + "/" + std::to_string(total) +
-           " files, " + std::to_string(std::llround(rate)) + " files/s";
+    const std::string of = total ? "/" + std::to_string(*total) : std::string();
+    return std::string(kProgramName) + ": " + std::to_string(done) + of + " files, " +
+           std::to_string(std::llround(rate)) + " files/s";
 }
 
 void ProgressLine::filesDone(std::size_t done, Clock::time_point now) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -16,25 +17,25 @@ bool stderrIsTerminal();
 bool progressWanted();
 
 // The line "strovanik-report: 120/10000 files, 2400 files/s" redrawn in place on a
-// terminal while a batch runs. It appears only once the batch has run for a moment, so a
-// quick one never shows it, and it is redrawn a few times a second at most. Anything else
-// written to the terminal must call clear() first.
+// terminal while a batch runs ("120 files" while the number to come is not known). It appears only
+// once the batch has run for a moment, so a quick one never shows it, and it is redrawn a few times
+// a second at most. Anything else written to the terminal must call clear() first.
 class ProgressLine {
 public:
     using Clock = std::chrono::steady_clock;
 
     // A disabled line never writes anything.
-    ProgressLine(std::ostream& terminal, std::size_t total, bool enabled);
+    ProgressLine(std::ostream& terminal, std::optional<std::size_t> total, bool enabled);
 
     void filesDone(std::size_t done, Clock::time_point now = Clock::now());
     // Removes the line, if it is shown.
     void clear();
 
-    static std::string text(std::size_t done, std::size_t total, double seconds);
+    static std::string text(std::size_t done, std::optional<std::size_t> total, double seconds);
 
 private:
     std::ostream& terminal_;
-    std::size_t total_;
+    std::optional<std::size_t> total_;
     bool enabled_;
     Clock::time_point started_;
     Clock::time_point lastDrawn_{};  // long ago: the first redraw is never held back

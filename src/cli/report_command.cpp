@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <fstream>
+#include <iostream>
 #include <map>
 
 #include "cli/batch.h"
@@ -24,6 +26,8 @@ struct Options {
     bool recursive = false;
     unsigned jobs = 0;
     std::vector<std::string> files;
+    std::string filesFrom;  // a list of files, "-" for standard input
+    bool nullSeparated = false;
 };
 
 ReportLayout layoutNamed(const std::string& name) {
@@ -35,8 +39,8 @@ ReportLayout layoutNamed(const std::string& name) {
 // Analyses one file and writes its report and messages; returns its exit status.
 int reportOne(const std::string& path, const Options& options, std::ostream& out,
               std::ostream& err) {
-    const Outcome outcome = report::analyseFile(path, report::bareFileName(path),
-                                                layoutNamed(options.layout));
+    const Outcome outcome =
+        report::analyseFile(path, report::bareFileName(path), layoutNamed(options.layout));
     switch (outcome.status) {
         case Outcome::Status::Missing:
             err << kProgram << ": " << path << ": no such file\n";
@@ -66,33 +70,48 @@ int reportOne(const std::string& path, const Options& options, std::ostream& out
 }  // namespace
 
 int runReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     bool showProgress) {
+                     bool showProgress, std::istream* in) {
     Options options;
-    CLI::App app{"Writes the report of AVI files: what their headers say, in the layout of the "
-                 "viewer's report box (CR LF line ends).",
-                 std::string(kProgram)};
+    CLI::App app{
+        "Writes the report of AVI files: what their headers say, in the layout of the "
+        "viewer's report box (CR LF line ends).",
+        std::string(kProgram)};
     // Options are spelled with dashes everywhere; "/x" is a path, also on Windows.
     app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string(kProgram) + " " + STROVANIK_VERSION);
-    app.add_option("--layout", options.layout, "Report layout: english, korean (full) or brief")
-        ->check(CLI::IsMember({"english", "korean", "brief"}))
-        ->capture_default_str();
-    app.add_option("--encoding", options.encoding, "Text encoding of the reports")
-        ->check(CLI::IsMember({"utf-8", "cp949"}))
-        ->capture_default_str();
+    // Each option's values are shown as the user types them, in any letter case; the values
+    // are taken in their lower-case spelling.
+    app.add_option("--layout", options.layout,
+                   "Report layout: korean (in full, the default), brief or english")
+        ->transform(CLI::IsMember({"english", "korean", "brief"}, CLI::ignore_case))
+        ->option_text("korean|brief|english");
+    app.add_option("--encoding", options.encoding,
+                   "Text encoding of the reports: utf-8 (the default) or cp949")
+        ->transform(CLI::IsMember({"utf-8", "cp949"}, CLI::ignore_case))
+        ->option_text("utf-8|cp949");
     app.add_option("--format", options.format,
-                   "Output: text (the reports), json (one array of objects, even for one "
-                   "file), jsonl (one object per line) or csv (a header row, one row per file)")
-        ->check(CLI::IsMember({"text", "json", "jsonl", "csv"}))
-        ->capture_default_str();
+                   "Output: text (the reports, the default), json (one array of objects, even "
+                   "for one file), jsonl (one object per line) or csv (a header row, one row "
+                   "per file)")
+        ->transform(CLI::IsMember({"text", "json", "jsonl", "csv"}, CLI::ignore_case))
+        ->option_text("text|json|jsonl|csv");
     app.add_flag("-r,--recursive", options.recursive,
                  "In folders, take the AVI files of the folders below them too");
-    app.add_option("-j,--jobs", options.jobs, "Files analysed at once (default: 2 to 4)")
-        ->check(CLI::Range(1, 16));
+    app.add_option("-j,--jobs", options.jobs, "Files analysed at once, 1 to 16 (default: 2 to 4)")
+        ->check(CLI::Range(1, 16))
+        ->option_text("N");
+    app.add_option("--files-from", options.filesFrom,
+                   "Also report the files listed in FILE, one path a line (- reads standard "
+                   "input); the list is read as the files are reported, so it may be of any "
+                   "length")
+        ->option_text("FILE|-");
+    app.add_flag("--null", options.nullSeparated,
+                 "The list of --files-from ends each path with a NUL character instead "
+                 "(find -print0)");
     app.add_option("FILE", options.files,
                    "AVI files, or folders whose files ending in .avi (any case) are reported "
                    "in the byte order of their paths")
-        ->required();
+        ->type_name("");
     app.footer(
         "--encoding applies to text output; json, jsonl and csv are always UTF-8.\n"
         "Exit status: 0 all reported, 1 a file not reported (missing, unreadable, not an "
@@ -100,8 +119,10 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
         "with several files the highest.");
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
+    std::ifstream listFile;
     try {
         app.parse(reversed);
+        if (options.files.empty() && options.filesFrom.empty()) throw CLI::RequiredError("FILE");
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e, out, err);
     } catch (const CLI::CallForVersion& e) {
@@ -117,6 +138,21 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
     batch.recursive = options.recursive;
     batch.jobs = options.jobs;
     batch.progress = showProgress;
+    if (!options.filesFrom.empty()) {
+        batch.listName = options.filesFrom;
+        batch.listSeparator = options.nullSeparated ? '\0' : '\n';
+        if (options.filesFrom == "-") {
+            batch.list = in != nullptr ? in : &std::cin;
+        } else {
+            listFile.open(container::pathFromUtf8(options.filesFrom), std::ios::binary);
+            if (!listFile) {
+                err << kProgram << ": " << options.filesFrom
+                    << ": the list of files cannot be opened\n";
+                return kExitUsage;
+            }
+            batch.list = &listFile;
+        }
+    }
     return runBatch(
         options.files, batch,
         [&options](const std::string& path, std::ostream& fileOut, std::ostream& fileErr) {

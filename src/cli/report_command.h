@@ -1,5 +1,6 @@
 #pragma once
 
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,7 +18,8 @@ enum ExitStatus : int {
 // Runs strovanik-report with its arguments (without the program name) and returns the exit
 // status. Reports go to `out` byte for byte; messages go to `err`, one line each. With
 // `showProgress`, a batch of files draws a progress line on `err`, which must be a terminal.
+// `--files-from -` reads `in`, standard input when it is null.
 int runReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     bool showProgress = false);
+                     bool showProgress = false, std::istream* in = nullptr);
 
 }  // namespace strovanik::cli

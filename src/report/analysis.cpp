@@ -30,7 +30,9 @@ void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, O
     outcome.status = Outcome::Status::Reported;
     auto headers = container::scanAviHeaders(source);
     if (!headers) {
-        outcome.problem = "the header scan gave up on an impossible odml list size";
+        outcome.problem =
+            "the size of an odml list points outside the first 2 GiB of the file, so the "
+            "header scan gave up";
         return;
     }
     outcome.headers = std::move(headers);
@@ -38,7 +40,7 @@ void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, O
     try {
         outcome.runTime = computeRunTime(outcome.headers->mainHeader);
     } catch (const FigureError& error) {
-        outcome.problem = std::string("running time: ") + error.what();
+        outcome.problem = error.what();
         return;
     }
     const ReportInput input{*outcome.headers, request.fileName, request.fileSize,
@@ -51,7 +53,7 @@ void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, O
         writeReport(request.layout, input, outcome.report);
         outcome.complete = true;
     } catch (const FigureError& error) {
-        outcome.problem = std::string("a figure failed: ") + error.what();
+        outcome.problem = error.what();
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <string_view>
 
 #include "report/number_text.h"
 
@@ -9,15 +11,26 @@ namespace strovanik::report {
 
 namespace {
 
-double checked(double value) {
-    if (!std::isfinite(value)) throw FigureError("overflow");
+// Each failure is told in plain words: which header field made which figure impossible.
+double checked(double value, std::string_view figure) {
+    if (!std::isfinite(value)) {
+        throw FigureError("the header's numbers make " + std::string(figure) +
+                          " too large to be worked out");
+    }
     return value;
 }
 
-double divided(double dividend, double divisor) {
-    if (divisor == 0) throw FigureError(dividend == 0 ? "invalid operation" : "division by zero");
-    return checked(dividend / divisor);
+// `zeroDivisor` says what the divisor is, for the message when it is 0.
+double divided(double dividend, double divisor, std::string_view zeroDivisor,
+               std::string_view figure) {
+    if (divisor == 0) {
+        throw FigureError(std::string(zeroDivisor) + " is 0, so " + std::string(figure) +
+                          " cannot be worked out");
+    }
+    return checked(dividend / divisor, figure);
 }
+
+constexpr std::string_view kZeroRunningTime = "the running time in seconds";
 
 }  // namespace
 
@@ -42,7 +55,9 @@ RunTime computeRunTime(const container::AviMainHeader& mainHeader) {
     const double rounded = std::nearbyint(seconds);  // halves to the even neighbour
     if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
           rounded <= std::numeric_limits<std::int32_t>::max())) {
-        throw FigureError("the running time overflows");
+        throw FigureError(
+            "the frame time times the number of frames is too long a running time to be "
+            "counted in seconds");
     }
     RunTime t;
     t.runSeconds = static_cast<std::int32_t>(rounded);
@@ -64,22 +79,26 @@ std::string DerivedMeasures::sizeMegabytesText() const {
 }
 
 double DerivedMeasures::totalRate() const {
-    return std::floor(divided(divided(riffSize_, runTime_.runSeconds), 1024));
+    constexpr std::string_view kFigure = "the total rate";
+    return std::floor(divided(riffSize_, runTime_.runSeconds, kZeroRunningTime, kFigure) / 1024);
 }
 
 double DerivedMeasures::framesPerSecond() const {
-    return divided(1'000'000.0, headers_.mainHeader.dwMicroSecPerFrame);
+    return divided(1'000'000.0, headers_.mainHeader.dwMicroSecPerFrame,
+                   "the frame time in microseconds", "the frame rate");
 }
 
 double DerivedMeasures::pictureRatio() const {
-    return divided(headers_.mainHeader.dwWidth, headers_.mainHeader.dwHeight);
+    return divided(headers_.mainHeader.dwWidth, headers_.mainHeader.dwHeight, "the picture height",
+                   "the picture ratio");
 }
 
 double DerivedMeasures::videoBitrate() const {
-    double rate = divided(riffSize_, runTime_.runSeconds);
+    constexpr std::string_view kFigure = "the video bitrate";
+    double rate = divided(riffSize_, runTime_.runSeconds, kZeroRunningTime, kFigure);
     rate -= headers_.audioStream1.nAvgBytesPerSec();
     if (hasSecondAudio()) rate -= headers_.audioStream2.nAvgBytesPerSec();
-    return checked(rate / 1024 * 8);
+    return checked(rate / 1024 * 8, kFigure);
 }
 
 QualityGrade DerivedMeasures::qualityGrade() const {

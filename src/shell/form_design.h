@@ -69,11 +69,13 @@ struct Rgb {
 };
 
 // A control's font. Points 0 means the window's default font (kDefaultFontPoints of the
-// Korean font family).
+// Korean font family). A fixed-pitch font comes from kFixedPitchKoreanFontFamilies instead.
 struct FontDesign {
     double points = 0.0;
     bool bold = false;
     bool underline = false;
+    bool fixedPitch = false;
+    friend bool operator==(const FontDesign&, const FontDesign&) = default;
 };
 
 enum class TextAlignment { Left, Centre };
@@ -114,7 +116,16 @@ inline constexpr std::array<std::string_view, 10> kKoreanFontFamilies = {"굴림
                                                                          "UnDotum",
                                                                          "Baekmuk Gulim",
                                                                          "Malgun Gothic"};
+// The report box's font, in order of preference: fixed-pitch Korean fonts in which each
+// Hangul syllable is exactly two columns wide, as the report's rows are laid out, so that
+// every label's colon stands in one column. First the Windows system font of that kind, then
+// those of Linux desktops (Debian: fonts-nanum-coding, fonts-noto-cjk). A face takes the
+// first one installed, else a fixed-pitch font that covers Hangul.
+inline constexpr std::array<std::string_view, 7> kFixedPitchKoreanFontFamilies = {
+    "굴림체", "GulimChe", "NanumGothicCoding", "나눔고딕코딩", "Noto Sans Mono CJK KR",
+    "돋움체", "DotumChe"};
 inline constexpr double kDefaultFontPoints = 9.0;
+inline constexpr FontDesign kReportFont{0.0, false, false, true};
 
 inline constexpr Rgb kLinkBlue{0, 0, 255};
 inline constexpr Rgb kLinkGreen{0, 128, 0};
@@ -134,7 +145,7 @@ inline constexpr std::string_view kFilmSearchSite = "www.imdb.com";
 
 // Every control in tab order; the picture, which takes no tab stop, comes last.
 inline constexpr std::array<ControlDesign, 20> kForm1Controls = {{
-    {ControlId::Text1, "Text1", ControlKind::TextBox, "", {165, 780, 6060, 5265}, 0},
+    {ControlId::Text1, "Text1", ControlKind::TextBox, "", {165, 780, 6060, 5265}, 0, kReportFont},
     {ControlId::Label2,
      "Label2",
      ControlKind::Label,

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <thread>
@@ -15,6 +16,7 @@ namespace strovanik::testing {
 namespace {
 
 using cli::runInOrder;
+using cli::runInOrderFrom;
 
 struct Held {
     int item;
@@ -107,6 +109,46 @@ TEST(OrderedPool, AFailingConsumerStopsTheWorkers) {
                  std::runtime_error);
     // The workers stop within a window of the failure instead of running through the rest.
     EXPECT_LE(produced.load(), 5 + 1 + 8 + 4);
+}
+
+TEST(OrderedPool, AStreamOfItemsIsReadNoFurtherAheadThanTheWindow) {
+    for (const unsigned workers : {1u, 2u, 4u}) {
+        constexpr std::size_t kWindow = 6;
+        constexpr int kItems = 500;
+        std::atomic<int> handedOut{0};
+        std::vector<int> seen;
+        runInOrderFrom<int>(
+            [&]() -> std::optional<int> {
+                if (handedOut.load() == kItems) return std::nullopt;
+                return handedOut++;
+            },
+            workers, kWindow, [](int item) { return item * 2; },
+            [&](std::size_t i, int result) {
+                EXPECT_EQ(result, static_cast<int>(i) * 2);
+                // Taken and not yet handed over: at most the window, beside the one the
+                // consumer holds.
+                EXPECT_LE(handedOut.load(), static_cast<int>(i + 1 + kWindow))
+                    << workers << " workers";
+                seen.push_back(result);
+            });
+        EXPECT_EQ(seen.size(), static_cast<std::size_t>(kItems)) << workers << " workers";
+    }
+}
+
+TEST(OrderedPool, AFailingStreamReachesTheCallerAfterTheItemsBeforeIt) {
+    for (const unsigned workers : {1u, 3u}) {
+        int next = 0;
+        std::vector<std::size_t> consumed;
+        EXPECT_THROW(runInOrderFrom<int>(
+                         [&]() -> std::optional<int> {
+                             if (next == 30) throw std::runtime_error("the list broke off");
+                             return next++;
+                         },
+                         workers, 4, [](int item) { return item; },
+                         [&](std::size_t i, int) { consumed.push_back(i); }),
+                     std::runtime_error);
+        EXPECT_EQ(consumed.size(), 30u) << workers << " workers";
+    }
 }
 
 }  // namespace

@@ -238,6 +238,48 @@ TEST(Analyse, AbandonedScanLeavesAnEmptyIncompleteReport) {
     }
 }
 
+TEST(Analyse, AnIncompleteReportSaysInPlainWordsWhatStoppedIt) {
+    // The first figure that fails names the field that made it fail; the brief layout has no
+    // rates, so a running time of 0 seconds leaves it complete.
+    struct Case {
+        const char* name;
+        std::int32_t microSecPerFrame;
+        std::int32_t totalFrames;
+        std::int32_t height;
+        std::string_view problem;       // English and Korean in full
+        std::string_view briefProblem;  // empty: the brief report is complete
+    };
+    const std::string_view zeroSeconds =
+        "the running time in seconds is 0, so the total rate cannot be worked out";
+    const std::string_view noHeight =
+        "the picture height is 0, so the picture ratio cannot be worked out";
+    const std::string_view tooLong =
+        "the frame time times the number of frames is too long a running time to be counted "
+        "in seconds";
+    for (const Case& c : std::vector<Case>{
+             {"picture height 0", 40'000, 250, 0, noHeight, noHeight},
+             {"no frames", 40'000, 0, 240, zeroSeconds, ""},
+             {"under half a second", 40'000, 12, 240, zeroSeconds, ""},
+             {"frame time 0", 0, 250, 240, zeroSeconds,
+              "the frame time in microseconds is 0, so the frame rate cannot be worked out"},
+             {"running time beyond 68 years", 2'000'000'000, 2'000'000'000, 240, tooLong, tooLong},
+         }) {
+        for (const ReportLayout layout :
+             {ReportLayout::English, ReportLayout::KoreanDetailed, ReportLayout::KoreanBrief}) {
+            AviPlan plan = xvidFile();
+            plan.main.microSecPerFrame = c.microSecPerFrame;
+            plan.main.totalFrames = c.totalFrames;
+            plan.main.height = c.height;
+            container::MemorySource source(testing::buildAvi(plan));
+            const Outcome outcome = analyse(source, {"x.avi", 1'000'000, layout});
+            const std::string_view expected =
+                layout == ReportLayout::KoreanBrief ? c.briefProblem : c.problem;
+            EXPECT_EQ(outcome.complete, expected.empty()) << c.name;
+            EXPECT_EQ(outcome.problem, expected) << c.name << ", " << reportLayoutName(layout);
+        }
+    }
+}
+
 // Fails every read that reaches `failFrom` or beyond.
 class FailingSource final : public container::ByteSource {
 public:

@@ -51,6 +51,18 @@ protected:
         }
     }
 
+    // The clipboard's Unicode text, empty when it has none.
+    static std::wstring clipboardText() {
+        std::wstring text;
+        if (!OpenClipboard(nullptr)) return text;
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT); data != nullptr) {
+            text = static_cast<const wchar_t*>(GlobalLock(data));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+        return text;
+    }
+
     // Text1 as the user sees it, read from the edit box itself.
     std::string shownReport() const { return toUtf8(windowText(control(ControlId::Text1))); }
 
@@ -166,7 +178,18 @@ TEST_F(Form1Test, FontsAreTheKoreanFontAtTheDesignedSizes) {
         ASSERT_NE(font, nullptr);
         LOGFONTW logFont{};
         ASSERT_EQ(GetObjectW(font, sizeof logFont, &logFont), static_cast<int>(sizeof logFont));
-        EXPECT_EQ(std::wstring(logFont.lfFaceName), L"굴림");
+        const std::wstring face(logFont.lfFaceName);
+        if (design.font.fixedPitch) {
+            // The first fixed-pitch Korean font installed, or none for the font mapper.
+            const auto& families = shell::kFixedPitchKoreanFontFamilies;
+            EXPECT_TRUE(face.empty() ||
+                        std::any_of(families.begin(), families.end(),
+                                    [&](std::string_view name) { return toWide(name) == face; }))
+                << toUtf8(face);
+            EXPECT_EQ(logFont.lfPitchAndFamily & 3, FIXED_PITCH);
+        } else {
+            EXPECT_EQ(face, L"굴림");
+        }
         EXPECT_EQ(logFont.lfCharSet, HANGEUL_CHARSET);
         const double points = design.font.points > 0 ? design.font.points : 9.0;
         EXPECT_EQ(logFont.lfHeight, -std::lround(points * form_.dpi() / 72.0));
@@ -335,17 +358,28 @@ TEST_F(Form1Test, CopyPutsTheShownReportOnTheClipboardAsUnicodeText) {
     const auto path = writeAvi("clip.avi");
     form_.startUp(utf8Path(path));
     click(ControlId::Command4);
+    EXPECT_EQ(clipboardText(), toWide(expectedReport(path, ReportLayout::KoreanDetailed)));
+}
 
+TEST_F(Form1Test, EnterPressesTheFocusedButtonAsTheDialogKeysDo) {
+    const auto path = writeAvi("clip.avi");
+    form_.startUp(utf8Path(path));
+    const auto pressEnterOn = [&](ControlId id) {
+        SetFocus(control(id));
+        MSG message{control(id), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+        IsDialogMessageW(form_.hwnd(), &message);
+    };
     ASSERT_TRUE(OpenClipboard(nullptr));
-    HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    std::wstring copied;
-    if (data != nullptr) {
-        copied = static_cast<const wchar_t*>(GlobalLock(data));
-        GlobalUnlock(data);
-    }
+    EmptyClipboard();
     CloseClipboard();
-    ASSERT_NE(data, nullptr);
-    EXPECT_EQ(copied, toWide(expectedReport(path, ReportLayout::KoreanDetailed)));
+    pressEnterOn(ControlId::Check1);
+    EXPECT_EQ(SendMessageW(control(ControlId::Check1), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_NE(clipboardText(), toWide(expectedReport(path, ReportLayout::KoreanDetailed)));
+    pressEnterOn(ControlId::Command4);
+    EXPECT_EQ(clipboardText(), toWide(expectedReport(path, ReportLayout::KoreanDetailed)));
+    HWND window = form_.hwnd();
+    pressEnterOn(ControlId::Command3);
+    EXPECT_FALSE(IsWindow(window));
 }
 
 TEST_F(Form1Test, LinkLabelsOpenTheirOwnAddresses) {

@@ -1,11 +1,14 @@
 #include "controls.h"
 
 #include <QFontDatabase>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QTextDocumentFragment>
 #include <QTextOption>
+#include <span>
 
 #include "shell/dialog_filter.h"
 #include "shell/form_design.h"
@@ -41,6 +44,13 @@ QStringList captionPieces(const QString& caption) {
     }
     endRun();
     return pieces;
+}
+
+// The widget's text with CR LF line ends, whichever line ends it holds.
+QString withCrLf(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar('\n'), QStringLiteral("\r\n"));
+    return text;
 }
 
 }  // namespace
@@ -117,10 +127,13 @@ void ReportBox::setReport(std::string_view utf8) {
 std::string ReportBox::report() const {
     const QString shown = toPlainText();
     if (shown == lastShown_) return lastReport_;
-    QString text = shown;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QChar('\n'), QStringLiteral("\r\n"));
-    return text.toStdString();
+    return withCrLf(shown).toStdString();
+}
+
+QMimeData* ReportBox::createMimeDataFromSelection() const {
+    auto* data = new QMimeData;
+    data->setText(withCrLf(textCursor().selection().toPlainText()));
+    return data;
 }
 
 QStringList qtNameFilters(std::string_view filter) {
@@ -138,16 +151,21 @@ QStringList qtNameFilters(std::string_view filter) {
     return filters;
 }
 
-QString koreanFontFamily() {
+QString koreanFontFamily(bool fixedPitch) {
     const QStringList installed = QFontDatabase::families();
-    for (const std::string_view family : kKoreanFontFamilies) {
+    const auto preferred = fixedPitch
+                               ? std::span<const std::string_view>(kFixedPitchKoreanFontFamilies)
+                               : std::span<const std::string_view>(kKoreanFontFamilies);
+    for (const std::string_view family : preferred) {
         const QString name = fromUtf8(family);
         if (installed.contains(name, Qt::CaseInsensitive)) return name;
     }
     for (const QString& family : QFontDatabase::families(QFontDatabase::Korean)) {
-        if (!QFontDatabase::isPrivateFamily(family)) return family;
+        if (QFontDatabase::isPrivateFamily(family)) continue;
+        if (!fixedPitch || QFontDatabase::isFixedPitch(family)) return family;
     }
-    return QFont().family();
+    return fixedPitch ? QFontDatabase::systemFont(QFontDatabase::FixedFont).family()
+                      : QFont().family();
 }
 
 }  // namespace strovanik::shell::qt

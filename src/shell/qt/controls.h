@@ -51,6 +51,11 @@ public:
     void setReport(std::string_view utf8);
     std::string report() const;
 
+protected:
+    // What Ctrl+C, Ctrl+X and dragging a selection take: plain text with CR LF line ends,
+    // as the copy button puts it on the clipboard.
+    QMimeData* createMimeDataFromSelection() const override;
+
 private:
     std::string lastReport_;
     QString lastShown_;
@@ -66,7 +71,8 @@ QStringList wrappedCaption(const QString& caption, const QFontMetrics& metrics, 
 QStringList qtNameFilters(std::string_view filter);
 
 // The Korean font family to use: the first of the design's families that is installed, else
-// any installed family that covers Hangul, else the default one.
-QString koreanFontFamily();
+// any installed family that covers Hangul, else the default one. With `fixedPitch`, the
+// same from the design's fixed-pitch families, falling back on fixed-pitch ones only.
+QString koreanFontFamily(bool fixedPitch = false);
 
 }  // namespace strovanik::shell::qt

@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
@@ -48,14 +49,6 @@ private:
     QFont taglineFont_;
 };
 
-QFont fontFor(const FontDesign& design, const QString& family) {
-    QFont font(family);
-    font.setPointSizeF(design.points > 0 ? design.points : kDefaultFontPoints);
-    font.setBold(design.bold);
-    font.setUnderline(design.underline);
-    return font;
-}
-
 // The first local file of a drag, if it carries one.
 std::optional<QString> droppedFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls()) return std::nullopt;
@@ -67,11 +60,20 @@ std::optional<QString> droppedFile(const QMimeData* data) {
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : QWidget(parent) {
+QFont Form1::fontFor(const FontDesign& design) const {
+    QFont font(design.fixedPitch ? fixedPitchFamily_ : family_);
+    if (design.fixedPitch) font.setStyleHint(QFont::TypeWriter);
+    font.setPointSizeF(design.points > 0 ? design.points : kDefaultFontPoints);
+    font.setBold(design.bold);
+    font.setUnderline(design.underline);
+    return font;
+}
+
+Form1::Form1(QWidget* parent)
+    : QWidget(parent), family_(koreanFontFamily()), fixedPitchFamily_(koreanFontFamily(true)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(appIcon());
-    const QString family = koreanFontFamily();
-    setFont(fontFor({}, family));
+    setFont(fontFor({}));
     setFixedSize(pixelsFromTwips(kClientWidthTwips), pixelsFromTwips(kClientHeightTwips));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -80,7 +82,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
 
     QWidget* previous = nullptr;
     for (const ControlDesign& design : kForm1Controls) {
-        QWidget* widget = makeControl(design, family);
+        QWidget* widget = makeControl(design);
         widget->setObjectName(fromUtf8(design.name));
         widget->setGeometry(pixelRect(design.place));
         controls_[design.id] = widget;
@@ -95,9 +97,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     controls_.at(ControlId::ShockwaveFlash1)->raise();
 }
 
-QWidget* Form1::makeControl(const ControlDesign& design, const QString& koreanFamily) {
+QWidget* Form1::makeControl(const ControlDesign& design) {
     const QString caption = fromUtf8(design.caption);
-    const QFont font = fontFor(design.font, koreanFamily);
+    const QFont font = fontFor(design.font);
     const ControlId id = design.id;
     switch (design.kind) {
         case ControlKind::TextBox: {
@@ -145,8 +147,8 @@ QWidget* Form1::makeControl(const ControlDesign& design, const QString& koreanFa
             return box;
         }
         case ControlKind::Banner: {
-            QFont title = fontFor({15.0, true}, koreanFamily);
-            QFont tagline = fontFor({10.0}, koreanFamily);
+            QFont title = fontFor({15.0, true});
+            QFont tagline = fontFor({10.0});
             return new Banner(title, tagline, this);
         }
         case ControlKind::Image: {
@@ -225,6 +227,19 @@ void Form1::openAddress(std::string_view address) {
 void Form1::quit() {
     close();
     QCoreApplication::quit();
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the focused button, as Space does. The buttons leave the key to the
+    // window: none of them is a default button that Enter would press from elsewhere.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && plain && button != nullptr && button->isEnabled()) {
+        button->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFont>
+#include <QString>
 #include <QWidget>
 #include <map>
 #include <string>
@@ -45,14 +47,18 @@ public:
     void quit() override;
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
-    QWidget* makeControl(const ControlDesign& design, const QString& koreanFamily);
+    QFont fontFor(const FontDesign& design) const;
+    QWidget* makeControl(const ControlDesign& design);
     QCheckBox* checkBox(CheckBox box) const;
     std::optional<std::string> askPath(const FileDialogRequest& request, bool save);
 
+    QString family_;
+    QString fixedPitchFamily_;
     ViewerState state_;
     Form1Commands commands_{state_, *this};
     std::map<ControlId, QWidget*> controls_;

@@ -25,8 +25,31 @@ constexpr DWORD kFrameExStyle = WS_EX_CONTROLPARENT;
 constexpr FontDesign kBannerTitleFont{15.0, true, false};
 constexpr FontDesign kBannerTaglineFont{10.0, false, false};
 
-bool sameFont(const FontDesign& a, const FontDesign& b) {
-    return a.points == b.points && a.bold == b.bold && a.underline == b.underline;
+int CALLBACK noteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool fontInstalled(const std::wstring& face) {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    face.copy(wanted.lfFaceName, LF_FACESIZE - 1);
+    bool found = false;
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) return false;
+    EnumFontFamiliesExW(screen, &wanted, noteFontFound, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, screen);
+    return found;
+}
+
+// The report box's face: the first fixed-pitch Korean font of the design that is installed;
+// none leaves the choice to the font mapper, steered by the pitch and the charset.
+std::wstring fixedPitchKoreanFace() {
+    for (const std::string_view family : kFixedPitchKoreanFontFamilies) {
+        std::wstring face = toWide(family);
+        if (fontInstalled(face)) return face;
+    }
+    return {};
 }
 
 COLORREF colourOf(const Rgb& rgb) { return RGB(rgb.red, rgb.green, rgb.blue); }
@@ -90,7 +113,7 @@ RECT Form1::placeOf(const TwipRect& twips) const {
 
 HFONT Form1::fontFor(const FontDesign& design) {
     for (const CachedFont& cached : fonts_) {
-        if (sameFont(cached.design, design)) return cached.font;
+        if (cached.design == design) return cached.font;
     }
     const double points = design.points > 0 ? design.points : kDefaultFontPoints;
     LOGFONTW font{};
@@ -103,8 +126,9 @@ HFONT Form1::fontFor(const FontDesign& design) {
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
-    font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
-    const std::wstring face = toWide(kKoreanFontFamilies.front());
+    font.lfPitchAndFamily = design.fixedPitch ? FIXED_PITCH | FF_MODERN : VARIABLE_PITCH | FF_SWISS;
+    const std::wstring face =
+        design.fixedPitch ? fixedPitchKoreanFace() : toWide(kKoreanFontFamilies.front());
     face.copy(font.lfFaceName, LF_FACESIZE - 1);
     HFONT made = CreateFontIndirectW(&font);
     if (made == nullptr)
@@ -254,6 +278,17 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (code == BN_CLICKED && lParam != 0) {
                 const std::optional<ControlId> clicked = controlOfCommand(LOWORD(wParam));
                 if (clicked && *clicked != ControlId::Text1) commands_.click(*clicked);
+            }
+            return 0;
+        }
+        case DM_GETDEFID: {
+            // Asked by the dialog navigation when Enter is pressed: the focused button is the
+            // one Enter presses, as Space does. Elsewhere Enter presses nothing.
+            HWND focused = GetFocus();
+            for (const ControlDesign& design : kForm1Controls) {
+                if (design.kind == ControlKind::Button && control(design.id) == focused) {
+                    return MAKELRESULT(commandIdOf(design.id), DC_HASDEFID);
+                }
             }
             return 0;
         }

@@ -40,7 +40,8 @@ public:
     void show(int showCommand);
 
     // Runs the thread's message loop until the quit message, with the keyboard navigation of
-    // a dialog (Tab, Shift+Tab, Space on buttons) for `window`. Returns the quit code.
+    // a dialog (Tab, Shift+Tab, Space and Enter on buttons) for `window`. Returns the quit
+    // code.
     static int runMessageLoop(HWND window);
 
     HWND control(ControlId id) const { return controls_.at(indexOf(id)); }

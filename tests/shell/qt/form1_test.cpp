@@ -14,8 +14,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -371,6 +373,102 @@ TEST_F(Form1Test, ADroppedFileIsOpenedLikeAChosenOne) {
     QDragEnterEvent textEnter(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.get(), &textEnter);
     EXPECT_FALSE(textEnter.isAccepted());
+}
+
+// Where the first colon of each row that has one is drawn, in pixels from the left.
+std::vector<int> colonPositions(const QPlainTextEdit& box) {
+    std::vector<int> positions;
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
+        const int colon = static_cast<int>(block.text().indexOf(QChar(':')));
+        if (colon < 0) continue;
+        QTextCursor cursor(block);
+        cursor.setPosition(block.position() + colon);
+        positions.push_back(box.cursorRect(cursor).left());
+    }
+    return positions;
+}
+
+TEST_F(Form1Test, EveryLabelsColonOfAKoreanReportStandsInOneColumn) {
+    AviPlan plan;
+    plan.audio = {testing::AudioPlan{}, testing::AudioPlan{}};
+    const fs::path path = folder / "two sounds.avi";
+    testing::writeFile(path, testing::buildAvi(plan));
+    startAndShow(path.string());
+    auto* box = widget<QPlainTextEdit>(ControlId::Text1);
+    const QString family = box->font().family();
+    EXPECT_TRUE(std::any_of(kFixedPitchKoreanFontFamilies.begin(),
+                            kFixedPitchKoreanFontFamilies.end(),
+                            [&](std::string_view name) { return fromUtf8(name) == family; }))
+        << family.toStdString() << " is none of the fixed-pitch Korean fonts";
+
+    for (const bool brief : {false, true}) {
+        widget<QCheckBox>(ControlId::Check2)->setChecked(brief);
+        form->setReportText(reportOf(
+            path.string(), brief ? ReportLayout::KoreanBrief : ReportLayout::KoreanDetailed));
+        QApplication::processEvents();
+        const std::vector<int> colons = colonPositions(*box);
+        ASSERT_GE(colons.size(), 10u) << "brief " << brief;
+        const auto [left, right] = std::minmax_element(colons.begin(), colons.end());
+        EXPECT_EQ(*left, *right) << "brief " << brief << ": the colons lie between " << *left
+                                 << " and " << *right << " px";
+        // The colon follows the label: a Hangul syllable takes the room of two letters.
+        const QFontMetrics metrics(box->font());
+        EXPECT_EQ(metrics.horizontalAdvance(QStringLiteral("파")),
+                  2 * metrics.horizontalAdvance(QChar('a')));
+    }
+}
+
+TEST_F(Form1Test, EnterPressesTheFocusedButtonAndNothingElse) {
+    const std::string path = writeAvi("a.avi");
+    startAndShow(path);
+    const std::string report = reportOf(path, ReportLayout::KoreanDetailed);
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    for (const Case c :
+         {Case{Qt::Key_Return, Qt::NoModifier}, Case{Qt::Key_Enter, Qt::KeypadModifier}}) {
+        QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
+        auto* copy = widget<QPushButton>(ControlId::Command4);
+        copy->setFocus();
+        QTest::keyClick(copy, c.key, c.modifiers);
+        EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), report) << c.key;
+    }
+    // On a check box Enter changes nothing; in the report box it starts a new line.
+    auto* korean = widget<QCheckBox>(ControlId::Check1);
+    korean->setFocus();
+    QTest::keyClick(korean, Qt::Key_Return);
+    EXPECT_TRUE(korean->isChecked());
+    EXPECT_EQ(reportBoxText(), report);
+    auto* box = widget<QPlainTextEdit>(ControlId::Text1);
+    box->setFocus();
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(reportBoxText(), report + "\r\n");
+
+    auto* exit = widget<QPushButton>(ControlId::Command3);
+    exit->setFocus();
+    QTest::keyClick(exit, Qt::Key_Return);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(Form1Test, CtrlCInTheReportBoxCopiesWithCrLfLineEnds) {
+    const std::string path = writeAvi("a.avi");
+    startAndShow(path);
+    const std::string report = reportOf(path, ReportLayout::KoreanDetailed);
+    auto* box = widget<QPlainTextEdit>(ControlId::Text1);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), report);
+
+    // The first two rows, from the start of the text to the start of the third row.
+    QTextCursor cursor(box->document());
+    cursor.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, 2);
+    box->setTextCursor(cursor);
+    QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+    const std::size_t secondEnd = report.find("\r\n", report.find("\r\n") + 2) + 2;
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), report.substr(0, secondEnd));
 }
 
 TEST(ReportBox, TextReadBackHasCrLfLineEndsWhateverTheWidgetKeeps) {
