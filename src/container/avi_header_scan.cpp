@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -105,6 +107,31 @@ bool isListAt(const std::uint8_t* p) {
            upperAscii(p[3]) == 'T';
 }
 
+// The first position in [from, end) whose byte is "L" or "l", where a "LIST" may start, or
+// end. Eight bytes are tested at a time: in a file without lists the search runs at the speed
+// of memory, and the positions it returns are exactly those the letter test would stop at.
+const std::uint8_t* nextListCandidate(const std::uint8_t* from, const std::uint8_t* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kLow7 = 0x7F * kOnes;
+    for (; end - from >= 8; from += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, sizeof word);
+        // Letter case aside, a byte that is "l" becomes 0; each zero byte then gets its top bit
+        // set in `found`, and no other byte does.
+        const std::uint64_t folded = (word | (0x20 * kOnes)) ^ ('l' * kOnes);
+        const std::uint64_t found = ~(((folded & kLow7) + kLow7) | folded | kLow7);
+        if (found != 0) {
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(found)
+                                                                       : std::countl_zero(found);
+            return from + bit / 8;
+        }
+    }
+    for (; from != end; ++from) {
+        if ((*from & 0xDF) == 'L') return from;
+    }
+    return end;
+}
+
 // Positions in the odml branch are 1-based and signed 32-bit: a sum that leaves that range
 // fails, and so does a position below 1.
 std::optional<std::int32_t> addChecked(std::int32_t a, std::int64_t b) {
@@ -162,9 +189,11 @@ std::optional<AviHeaderSet> scanAviHeaders(ByteSource& source) {
     for (std::int64_t blockStart = 0; blockStart < searchLimit; blockStart += kBlock) {
         window.load(blockStart);
         const std::int64_t end = std::min(window.searchEnd(), searchLimit);
-        for (std::int64_t offset = blockStart; offset < end; ++offset) {
-            const std::uint8_t* probe = window.at(offset);
+        const std::uint8_t* const searchEnd = window.at(end);
+        for (const std::uint8_t* probe = window.at(blockStart);
+             (probe = nextListCandidate(probe, searchEnd)) != searchEnd; ++probe) {
             if (!isListAt(probe)) continue;
+            const std::int64_t offset = blockStart + (probe - window.at(blockStart));
             const FourCc listType = upperCased(codeAt(probe + 8));
             if (listType == fourCc("HDRL")) {
                 headers.mainHeader = AviMainHeader::fromBytes(
