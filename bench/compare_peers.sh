@@ -61,8 +61,10 @@ field_of() {
     ' "$1"
 }
 
+# The peak memory of a command, whatever its exit status.
 peak_kib() {
-    /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'
+    { /usr/bin/time -v "$@" 2>&1 >/dev/null || true; } |
+        awk -F': ' '/Maximum resident set size/ { print $2 }'
 }
 
 ms() {
@@ -85,8 +87,9 @@ keep() {
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores; $ours"
 echo "medians of $runs runs each, the commands of a row in one hyperfine run"
 echo
-printf '%-18s %9s %9s %9s %8s %8s %9s %10s %10s\n' file ours true mediainfo "÷ true" \
-    "mi ÷" "ours cpu" "ours KiB" "mi KiB"
+echo "wall: medians; cpu: means of user + system; ratios of the wall medians"
+printf '%-16s %9s %9s %9s %8s %8s %9s %9s %9s %9s %9s\n' file "ours" "true" "mediainfo" \
+    "/ true" "mi /" "ours cpu" "true cpu" "mi cpu" "ours KiB" "mi KiB"
 worst_true="" worst_mediainfo="" worst_peak=""
 for file in "${files[@]}"; do
     csv="$work/times.csv"
@@ -98,9 +101,10 @@ for file in "${files[@]}"; do
     over_true="$(ratio_of "$ours_median" "$true_median")"
     under_mediainfo="$(ratio_of "$theirs_median" "$ours_median")"
     ours_peak="$(peak_kib "$ours" "$file")"
-    printf '%-18s %6s ms %6s ms %6s ms %7sx %7sx %6s ms %10s %10s\n' "$(basename "$file")" \
-        "$(ms "$ours_median")" "$(ms "$true_median")" "$(ms "$theirs_median")" "$over_true" \
-        "$under_mediainfo" "$(ms "$(field_of "$csv" 1 cpu)")" "$ours_peak" \
+    printf '%-16s %6s ms %6s ms %6s ms %7sx %7sx %6s ms %6s ms %6s ms %9s %9s\n' \
+        "$(basename "$file")" "$(ms "$ours_median")" "$(ms "$true_median")" \
+        "$(ms "$theirs_median")" "$over_true" "$under_mediainfo" "$(ms "$(field_of "$csv" 1 cpu)")" \
+        "$(ms "$(field_of "$csv" 2 cpu)")" "$(ms "$(field_of "$csv" 3 cpu)")" "$ours_peak" \
         "$(peak_kib mediainfo "$file")"
     keep worst_true "$over_true" max
     keep worst_mediainfo "$under_mediainfo"
@@ -117,9 +121,10 @@ head_median="$(field_of "$csv" 2 median)"
 over_head="$(ratio_of "$ours_median" "$head_median")"
 worst_case_peak="$(peak_kib "$ours" "$worst")"
 keep worst_peak "$worst_case_peak" max
-printf 'no movie list in 3 MB: ours %s ms, head -c 3000000 %s ms: %sx (ours cpu %s ms, %s KiB)\n' \
-    "$(ms "$ours_median")" "$(ms "$head_median")" "$over_head" \
-    "$(ms "$(field_of "$csv" 1 cpu)")" "$worst_case_peak"
+printf 'no movie list in 3 MB: ours %s ms, head -c 3000000 %s ms: %sx' \
+    "$(ms "$ours_median")" "$(ms "$head_median")" "$over_head"
+printf ' (cpu: ours %s ms, head %s ms; ours %s KiB)\n' "$(ms "$(field_of "$csv" 1 cpu)")" \
+    "$(ms "$(field_of "$csv" 2 cpu)")" "$worst_case_peak"
 
 echo
 echo "typical files: at most ${worst_true}x /bin/true (goal: at most 1.5x)," \

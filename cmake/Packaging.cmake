@@ -53,8 +53,9 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION video)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # The libraries the programs link come from dpkg-shlibdeps (package dpkg-dev); Qt's
-  # platform plugins are loaded at run time, so no linked library names them.
+  # The libraries the programs link come from dpkg-shlibdeps (package dpkg-dev): those of
+  # the window, since strovanik-report is linked statically and needs none. Qt's platform
+  # plugins are loaded at run time, so no linked library names them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   if(TARGET strovanik)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)

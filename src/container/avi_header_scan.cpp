@@ -31,10 +31,13 @@ class ScanWindow {
 public:
     explicit ScanWindow(ByteSource& source) : source_(source) {}
 
-    // Loads the bytes the search needs from `start` on.
+    // Loads the bytes the search needs from `start` on: no more than the file holds and the
+    // zeros past its end that a list found near the end reads, so that a small file costs
+    // little more than its own length.
     void load(std::int64_t start) {
         start_ = start;
-        const std::int64_t length = std::min(kBlock + kLookahead, kScanLimit + kLookahead - start);
+        const std::int64_t length = std::min({kBlock, kScanLimit - start, source_.size() - start}) +
+                                    kLookahead;
         bytes_.resize(static_cast<std::size_t>(length));
         readPadded(source_, start, bytes_);
     }
