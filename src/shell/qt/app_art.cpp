@@ -93,7 +93,9 @@ QImage iconImage(const QSize& size) {
 }
 
 // The icon drawn at the size asked for, when it is asked for: nothing is painted while the
-// program starts up, and a window shown once paints only the sizes the window system takes.
+// program starts up. The window system is offered the sizes of title bars, task bars and
+// window switchers, which it takes all at once when the window is created; the launcher's
+// larger sizes come from the installed icon files.
 class AppIconEngine final : public QIconEngine {
 public:
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
@@ -105,7 +107,7 @@ public:
     QIconEngine* clone() const override { return new AppIconEngine; }
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
         QList<QSize> sizes;
-        for (const int size : {16, 24, 32, 48, 64, 128, 256}) sizes.append(QSize(size, size));
+        for (const int size : {16, 24, 32, 48, 64}) sizes.append(QSize(size, size));
         return sizes;
     }
 };
