@@ -25,6 +25,9 @@ constexpr auto kFlushEvery = std::chrono::milliseconds(50);
 // Results that may wait for their turn, per worker: enough to keep the workers busy
 // while the output of a slow file is written, few enough to keep memory flat.
 constexpr std::size_t kWindowPerWorker = 16;
+// Output is gathered into pieces of this size: a stream hands a long text straight to the
+// system, which would cost a write for every file.
+constexpr std::size_t kOutputPiece = 64 * 1024;
 
 // What one file adds to the output, made on a worker and written on the calling thread.
 struct FileOutput {
@@ -115,42 +118,57 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
     ProgressLine progress(err, count, settings.progress && count > kProgressAboveFiles);
     const unsigned jobs = settings.jobs != 0 ? settings.jobs : defaultJobs();
     auto lastFlush = std::chrono::steady_clock::now();
-    runInOrder<FileOutput>(
-        count, jobs, kWindowPerWorker * jobs,
-        [&](std::size_t i) {
-            return settings.format == OutputFormat::Text
-                       ? textOutput(files[i], headed, textReporter)
-                       : recordOutput(files[i], settings);
-        },
-        [&](std::size_t i, FileOutput&& output) {
-            out << output.text;
-            switch (settings.format) {
-                case OutputFormat::Text:
-                case OutputFormat::Csv:
-                    break;
-                case OutputFormat::Json:
-                    out << (i + 1 < count ? ",\n" : "\n");
-                    break;
-                case OutputFormat::JsonLines:
-                    out << "\n";
-                    break;
-            }
-            if (!output.messages.empty()) {
-                // The file's own output comes first, as when files are reported one by one.
-                out.flush();
-                progress.clear();
-                err << output.messages;
-                err.flush();
-            }
-            out << output.textAfter;
-            const auto now = std::chrono::steady_clock::now();
-            if (now - lastFlush >= kFlushEvery) {
-                out.flush();
-                lastFlush = now;
-            }
-            status = std::max(status, output.status);
-            progress.filesDone(i + 1);
-        });
+    std::string pending;
+    const auto handOn = [&] {
+        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
+        pending.clear();
+    };
+    try {
+        runInOrder<FileOutput>(
+            count, jobs, kWindowPerWorker * jobs,
+            [&](std::size_t i) {
+                return settings.format == OutputFormat::Text
+                           ? textOutput(files[i], headed, textReporter)
+                           : recordOutput(files[i], settings);
+            },
+            [&](std::size_t i, FileOutput&& output) {
+                pending += output.text;
+                switch (settings.format) {
+                    case OutputFormat::Text:
+                    case OutputFormat::Csv:
+                        break;
+                    case OutputFormat::Json:
+                        pending += i + 1 < count ? ",\n" : "\n";
+                        break;
+                    case OutputFormat::JsonLines:
+                        pending += '\n';
+                        break;
+                }
+                if (!output.messages.empty()) {
+                    // The file's own output comes first, as when files are reported one by one.
+                    handOn();
+                    out.flush();
+                    progress.clear();
+                    err << output.messages;
+                    err.flush();
+                }
+                pending += output.textAfter;
+                const auto now = std::chrono::steady_clock::now();
+                if (now - lastFlush >= kFlushEvery) {
+                    handOn();
+                    out.flush();
+                    lastFlush = now;
+                } else if (pending.size() >= kOutputPiece) {
+                    handOn();
+                }
+                status = std::max(status, output.status);
+                progress.filesDone(i + 1);
+            });
+    } catch (...) {
+        handOn();  // what was done before the failure
+        throw;
+    }
+    handOn();
     progress.clear();
 
     if (settings.format == OutputFormat::Json) out << "]\n";

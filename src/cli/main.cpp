@@ -41,10 +41,6 @@ std::vector<std::string> argumentsInUtf8() {
 
 int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
     std::ios::sync_with_stdio(false);
-    // A batch writes a report or a line per file: gathered in large pieces, the writes cost
-    // little next to the analysis.
-    static char outputBuffer[64 * 1024];
-    std::cout.rdbuf()->pubsetbuf(outputBuffer, sizeof outputBuffer);
 #ifdef _WIN32
     // Reports carry their own CR LF: the text mode of the standard streams would make every
     // line end CR CR LF.

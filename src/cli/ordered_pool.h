@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -12,11 +13,15 @@
 namespace strovanik::cli {
 
 // Runs `produce(i)` for every i below `count` on `workers` threads and hands the results to
-// `consume(i, result)` on the calling thread in the order of i, each as soon as it and all
-// before it are done. A worker never runs more than `window` items ahead of the consumer,
-// so at most `window` results are held however many items there are. With one worker, or
-// one item, everything runs on the calling thread. An exception from `produce` reaches the
+// `consume(i, result)` on the calling thread in the order of i, once it and all before it
+// are done. The waiting consumer is woken for a run of results rather than for each one
+// (half the window ready in order, or the last ones) and looks again every kPoolPatience,
+// so that slow items still show as they come. A worker never runs more than `window` items
+// ahead of the consumer, so at most `window` results are held however many items there
+// are. With one worker, or one item, everything runs on the calling thread. An exception from `produce` reaches the
 // caller when its item's turn comes; one from `consume` stops the workers and goes on up.
+inline constexpr auto kPoolPatience = std::chrono::milliseconds(10);
+
 template <typename Result, typename Produce, typename Consume>
 void runInOrder(std::size_t count, unsigned workers, std::size_t window, Produce produce,
                 Consume consume) {
@@ -38,6 +43,16 @@ void runInOrder(std::size_t count, unsigned workers, std::size_t window, Produce
     std::size_t next = 0;       // the first item no worker has taken
     std::size_t delivered = 0;  // items handed to `consume`
     bool stopping = false;
+    bool consumerWaiting = false;
+    const std::size_t run = std::max<std::size_t>(1, window / 2);
+
+    // Whether the waiting consumer has enough to do to be woken (called under the lock): a
+    // run of results ready in order, or the last ones. A full window always is a run.
+    const auto worthWaking = [&] {
+        std::size_t ready = 0;
+        while (delivered + ready < next && slots[(delivered + ready) % window].ready()) ++ready;
+        return ready > 0 && (ready >= run || delivered + ready == count);
+    };
 
     const auto work = [&] {
         for (;;) {
@@ -55,15 +70,15 @@ void runInOrder(std::size_t count, unsigned workers, std::size_t window, Produce
             } catch (...) {
                 done.failure = std::current_exception();
             }
-            bool awaited = false;
+            bool wake = false;
             {
                 std::lock_guard lock(mutex);
                 slots[item % window] = std::move(done);
-                awaited = item == delivered;
+                wake = consumerWaiting && worthWaking();
             }
-            // Only the item the consumer waits for wakes it: a wake-up per item costs more
-            // than analysing a small file when the machine is busy.
-            if (awaited) resultReady.notify_one();
+            // A wake-up per item costs more than analysing a small file when the machine is
+            // busy.
+            if (wake) resultReady.notify_one();
         }
     };
 
@@ -91,7 +106,11 @@ void runInOrder(std::size_t count, unsigned workers, std::size_t window, Produce
         {
             std::unique_lock lock(mutex);
             Slot& waiting = slots[i % window];
-            resultReady.wait(lock, [&] { return waiting.ready(); });
+            if (!waiting.ready()) {
+                consumerWaiting = true;
+                while (!waiting.ready()) resultReady.wait_for(lock, kPoolPatience);
+                consumerWaiting = false;
+            }
             slot = std::move(waiting);
             waiting = Slot{};
             delivered = i + 1;
