@@ -18,8 +18,9 @@ namespace strovanik::cli {
 // (half the window ready in order, or the last ones) and looks again every kPoolPatience,
 // so that slow items still show as they come. A worker never runs more than `window` items
 // ahead of the consumer, so at most `window` results are held however many items there
-// are. With one worker, or one item, everything runs on the calling thread. An exception from `produce` reaches the
-// caller when its item's turn comes; one from `consume` stops the workers and goes on up.
+// are. With one worker, or one item, everything runs on the calling thread. An exception
+// from `produce` reaches the caller when its item's turn comes; one from `consume` stops the
+// workers and goes on up.
 inline constexpr auto kPoolPatience = std::chrono::milliseconds(10);
 
 template <typename Result, typename Produce, typename Consume>

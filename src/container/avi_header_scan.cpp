@@ -36,8 +36,8 @@ public:
     // little more than its own length.
     void load(std::int64_t start) {
         start_ = start;
-        const std::int64_t length = std::min({kBlock, kScanLimit - start, source_.size() - start}) +
-                                    kLookahead;
+        const std::int64_t length =
+            std::min({kBlock, kScanLimit - start, source_.size() - start}) + kLookahead;
         bytes_.resize(static_cast<std::size_t>(length));
         readPadded(source_, start, bytes_);
     }

@@ -40,8 +40,9 @@ FileSource::OpenResult FileSource::open(std::string_view utf8Path) {
     // The length of the file that was opened, from the open file rather than a second look-up
     // of its name.
     const std::streamoff length =
-        stream.is_open() ? std::streamoff(stream.rdbuf()->pubseekoff(0, std::ios::end, std::ios::in))
-                         : -1;
+        stream.is_open()
+            ? std::streamoff(stream.rdbuf()->pubseekoff(0, std::ios::end, std::ios::in))
+            : -1;
     if (length < 0) {
         result.reason = "cannot be opened for reading";
         return result;

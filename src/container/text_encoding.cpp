@@ -26,9 +26,9 @@ bool isAscii(std::span<const std::uint8_t> bytes) {
 template <std::size_t N>
 std::optional<std::uint16_t> lookUp(const Cp949Pair (&table)[N], std::uint16_t Cp949Pair::*key,
                                     std::uint16_t Cp949Pair::*value, std::uint32_t wanted) {
-    const auto* found = std::lower_bound(
-        std::begin(table), std::end(table), wanted,
-        [key](const Cp949Pair& pair, std::uint32_t w) { return pair.*key < w; });
+    const auto* found =
+        std::lower_bound(std::begin(table), std::end(table), wanted,
+                         [key](const Cp949Pair& pair, std::uint32_t w) { return pair.*key < w; });
     if (found == std::end(table) || found->*key != wanted) return std::nullopt;
     return found->*value;
 }
@@ -91,10 +91,9 @@ std::string decodeCp949(std::span<const std::uint8_t> bytes) {
         // Above 0x7F there are two-byte characters only: a byte that does not start one is
         // replaced, and decoding goes on with the byte after it.
         const std::optional<std::uint16_t> codePoint =
-            i + 1 < bytes.size()
-                ? lookUp(kCp949ByCode, &Cp949Pair::code, &Cp949Pair::codePoint,
-                         static_cast<std::uint32_t>(bytes[i] << 8 | bytes[i + 1]))
-                : std::nullopt;
+            i + 1 < bytes.size() ? lookUp(kCp949ByCode, &Cp949Pair::code, &Cp949Pair::codePoint,
+                                          static_cast<std::uint32_t>(bytes[i] << 8 | bytes[i + 1]))
+                                 : std::nullopt;
         if (codePoint) {
             appendUtf8(*codePoint, out);
             i += 2;

@@ -756,8 +756,8 @@ TEST(AviHeaderScan, EveryOffsetAroundABlockEdge) {
 // other first letters, and the streams are found in file order (the second sound stream is
 // the one found second).
 TEST(AviHeaderScan, ListsAtEveryPlaceInAGroupOfBytes) {
-    const Bytes nearMisses = {0xCC, 0xEC, 0x4D, 0x6D, 0x4E, 0x0C, 0x2C, 0x5C, 0x7C,
-                              0x4C, 0x6C, 0x44, 0x64, 0x48, 0x68, 0x8C};
+    const Bytes nearMisses = {0xCC, 0xEC, 0x4D, 0x6D, 0x4E, 0x0C, 0x2C, 0x5C,
+                              0x7C, 0x4C, 0x6C, 0x44, 0x64, 0x48, 0x68, 0x8C};
     for (std::size_t shift = 0; shift < 16; ++shift) {
         Bytes file(8192);
         for (std::size_t i = 0; i < file.size(); ++i) file[i] = nearMisses[(i + shift) % 16];

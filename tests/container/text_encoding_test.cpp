@@ -7,8 +7,9 @@
 #include <vector>
 
 #ifndef _WIN32
-#include <cerrno>
 #include <iconv.h>
+
+#include <cerrno>
 #endif
 
 namespace strovanik::container {
@@ -183,7 +184,8 @@ TEST(Cp949Table, EncodesEveryCodePointAsTheCLibraryDoes) {
             continue;
         }
         const std::string text = utf8Of(c);
-        ASSERT_EQ(encodeCp949(text), reference.convert(text, "?", true)) << std::hex << static_cast<std::uint32_t>(c);
+        ASSERT_EQ(encodeCp949(text), reference.convert(text, "?", true))
+            << std::hex << static_cast<std::uint32_t>(c);
     }
 }
 
@@ -193,11 +195,27 @@ TEST(Cp949Table, ConvertsArbitraryBytesAsTheCLibraryDoes) {
     Iconv toCp949("CP949", "UTF-8");
     Iconv fromCp949("UTF-8", "CP949");
     ASSERT_TRUE(toCp949.valid() && fromCp949.valid());
-    const std::vector<std::string> pieces = {
-        "a", "\x80", "\xBF", "\xC0\x80", "\xC1\xBF", "\xC2\xA1", "\xE0\x80\x80",
-        "\xE0\x82\xA1", "\xED\xA0\x80", "\xEA\xB0", "\xEA\xB0\x80", "\xF0\x9F\x98\x80",
-        "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "\xFF", "\xC7", "\xD1", "\x81", "\x41",
-        "\xA2\xE6", std::string(1, '\0')};
+    const std::vector<std::string> pieces = {"a",
+                                             "\x80",
+                                             "\xBF",
+                                             "\xC0\x80",
+                                             "\xC1\xBF",
+                                             "\xC2\xA1",
+                                             "\xE0\x80\x80",
+                                             "\xE0\x82\xA1",
+                                             "\xED\xA0\x80",
+                                             "\xEA\xB0",
+                                             "\xEA\xB0\x80",
+                                             "\xF0\x9F\x98\x80",
+                                             "\xF4\x90\x80\x80",
+                                             "\xF8\x88\x80\x80\x80",
+                                             "\xFF",
+                                             "\xC7",
+                                             "\xD1",
+                                             "\x81",
+                                             "\x41",
+                                             "\xA2\xE6",
+                                             std::string(1, '\0')};
     std::mt19937 random(949);
     for (int round = 0; round < 20000; ++round) {
         std::string text;
