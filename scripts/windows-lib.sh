@@ -5,10 +5,10 @@
 STROVANIK_WINDOWS_BUILD="$STROVANIK_ROOT/build/win32"
 
 # The mingw-w64 cross compilers (the posix-threads ones), the sources of GoogleTest, the
-# header-only libraries of the command line, 32-bit Wine and its fonts, a virtual display,
-# and Korean fonts for the window.
+# header-only libraries of the command line, the C library's charmaps (the CP949 table is
+# made from one), 32-bit Wine and its fonts, a virtual display, and Korean fonts for the window.
 STROVANIK_WINDOWS_PACKAGES=(
-    cmake ninja-build g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+    cmake ninja-build g++-mingw-w64-i686-posix binutils-mingw-w64-i686 locales
     googletest libcli11-dev nlohmann-json3-dev
     wine wine32:i386 fonts-wine xvfb xauth fonts-nanum
 )
