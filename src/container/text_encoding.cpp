@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace strovanik::container {
 
@@ -49,8 +50,8 @@ void appendUtf8(std::uint32_t codePoint, std::string& out) {
 }
 
 // The code point of the UTF-8 sequence that starts `text`, when it is a whole one in its
-// shortest form, with its length in bytes. Only the one- to three-byte forms are decoded: a
-// code point past U+FFFF has no CP949 form anyway.
+// shortest form, with its length in bytes. Only the two- and three-byte forms are decoded
+// (ASCII never gets here, and a code point past U+FFFF has no CP949 form anyway).
 std::optional<std::pair<std::uint32_t, std::size_t>> utf8Prefix(std::string_view text) {
     const auto lead = static_cast<std::uint8_t>(text[0]);
     std::size_t length = 0;
