@@ -55,8 +55,9 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION video)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # The libraries the programs link come from dpkg-shlibdeps (package dpkg-dev); Qt's
-  # platform plugins are loaded at run time, so no linked library names them.
+  # The libraries the programs link come from dpkg-shlibdeps (package dpkg-dev): those of
+  # the window, since strovanik-report is linked statically and needs none. Qt's platform
+  # plugins are loaded at run time, so no linked library names them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   if(TARGET strovanik)
     # Every caption of the window is Korean, and without a font that has Hangul each one is

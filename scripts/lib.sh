@@ -6,9 +6,10 @@ STROVANIK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export STROVANIK_ROOT
 
 # What building the default preset (the analysis, the command line, the window and the test
-# programs) needs. libc6 brings iconv and its CP949 tables.
+# programs) needs. The build makes its CP949 table from the C library's charmap (locales);
+# the tests check it against the C library's own converter (libc6).
 STROVANIK_BUILD_PACKAGES=(
-    cmake ninja-build g++ libc6 libc-bin
+    cmake ninja-build g++ libc6 libc-bin locales
     libgtest-dev googletest libgmock-dev
     libcli11-dev nlohmann-json3-dev
     qt6-base-dev libgl-dev qt6-qpa-plugins fonts-nanum fonts-nanum-coding
@@ -20,6 +21,13 @@ STROVANIK_BUILD_PACKAGES=(
 # the test of the recipe that spreads a list of files over several runs.
 STROVANIK_TEST_PACKAGES=(
     libbenchmark-dev xvfb xauth ffmpeg imagemagick parallel
+)
+
+# What the benchmark scripts of bench/ use besides the build: hyperfine, the peer they are
+# compared with and /usr/bin/time (compare_peers.sh), ffmpeg for a longer sample, and a
+# virtual display with a small X client of their own (window_start.sh).
+STROVANIK_BENCH_PACKAGES=(
+    hyperfine mediainfo time ffmpeg xvfb xauth gcc libx11-dev libxdamage-dev
 )
 
 say() {

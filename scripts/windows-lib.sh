@@ -14,10 +14,11 @@ STROVANIK_WINDOWS_BUILD="$STROVANIK_ROOT/build/win32"
 STROVANIK_WINDOWS64_BUILD="$STROVANIK_ROOT/build/win64"
 
 # Both ways: the 32-bit cross compilers (the shipped programs are always built), the sources
-# of GoogleTest, the header-only libraries of the command line, Wine's fonts, a virtual
-# display, and Korean fonts for the window.
+# of GoogleTest, the header-only libraries of the command line, the C library's charmaps (the
+# CP949 table is made from one), Wine's fonts, a virtual display, and Korean fonts for the
+# window.
 STROVANIK_WINDOWS_PACKAGES=(
-    cmake ninja-build g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+    cmake ninja-build g++-mingw-w64-i686-posix binutils-mingw-w64-i686 locales
     googletest libcli11-dev nlohmann-json3-dev
     wine fonts-wine xvfb xauth fonts-nanum
 )

@@ -27,6 +27,9 @@ constexpr auto kFlushEvery = std::chrono::milliseconds(50);
 // Results that may wait for their turn, per worker: enough to keep the workers busy
 // while the output of a slow file is written, few enough to keep memory flat.
 constexpr std::size_t kWindowPerWorker = 16;
+// Output is gathered into pieces of this size: a stream hands a long text straight to the
+// system, which would cost a write for every file.
+constexpr std::size_t kOutputPiece = 64 * 1024;
 
 // What one file adds to the output, made on a worker and written on the calling thread.
 struct FileOutput {
@@ -139,6 +142,11 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
     const unsigned jobs = settings.jobs != 0 ? settings.jobs : defaultJobs();
     auto lastFlush = std::chrono::steady_clock::now();
     std::size_t written = 0;
+    std::string pending;
+    const auto handOn = [&] {
+        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
+        pending.clear();
+    };
     const auto produce = [&](const std::string& path) {
         FileOutput output = settings.format == OutputFormat::Text
                                 ? textOutput(path, several, textReporter)
@@ -147,28 +155,38 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
         return output;
     };
     const auto consume = [&](std::size_t i, FileOutput&& output) {
-        if (settings.format == OutputFormat::Json && i > 0) out << ",\n";
-        out << output.text;
-        if (settings.format == OutputFormat::JsonLines) out << "\n";
+        if (settings.format == OutputFormat::Json && i > 0) pending += ",\n";
+        pending += output.text;
+        if (settings.format == OutputFormat::JsonLines) pending += '\n';
         if (!output.messages.empty()) {
             // The file's own output comes first, as when files are reported one by one.
+            handOn();
             out.flush();
             progress.clear();
             err << output.messages;
             err.flush();
         }
-        out << output.textAfter;
+        pending += output.textAfter;
         const auto now = std::chrono::steady_clock::now();
         if (now - lastFlush >= kFlushEvery) {
+            handOn();
             out.flush();
             lastFlush = now;
+        } else if (pending.size() >= kOutputPiece) {
+            handOn();
         }
         status = std::max(status, output.status);
         written = i + 1;
         progress.filesDone(written);
     };
-    runInOrderFrom<FileOutput>([&feed] { return feed.next(); }, count == 1 ? 1u : jobs,
-                               kWindowPerWorker * jobs, produce, consume);
+    try {
+        runInOrderFrom<FileOutput>([&feed] { return feed.next(); }, count == 1 ? 1u : jobs,
+                                   kWindowPerWorker * jobs, produce, consume);
+    } catch (...) {
+        handOn();  // what was done before the failure
+        throw;
+    }
+    handOn();
     progress.clear();
 
     if (settings.format == OutputFormat::Json) out << (written > 0 ? "\n]\n" : "]\n");

@@ -42,13 +42,15 @@ FolderFiles aviFilesInFolder(const std::string& folder, bool recursive) {
         for (; !error && it != fs::directory_iterator(); it.increment(error)) {
             const fs::directory_entry& entry = *it;
             std::error_code typeError;
-            const fs::file_type ownType = entry.symlink_status(typeError).type();
-            if (ownType == fs::file_type::directory) {
+            // The types come from the listing itself where the file system gives them, so
+            // that a folder of many files costs no look-up of each name.
+            const bool link = entry.is_symlink(typeError);
+            if (!link && entry.is_directory(typeError)) {
                 if (recursive) pending.push_back(entry.path());
                 continue;
             }
             if (!hasAviExtension(container::pathToUtf8(entry.path().filename()))) continue;
-            if (ownType == fs::file_type::symlink && entry.is_directory(typeError)) continue;
+            if (link && entry.is_directory(typeError)) continue;
             found.files.push_back(container::pathToUtf8(entry.path()));
         }
         if (error) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -17,9 +18,14 @@ namespace strovanik::cli {
 // `next` is called by one thread at a time and only when a worker may take the item: a worker
 // never runs more than `window` items ahead of the consumer, so at most `window` items and
 // results are held however many there are, and a stream of items is read no faster than it
-// is used. With one worker everything runs on the calling thread. An exception from `produce`
+// is used. The waiting consumer is woken for a run of results rather than for each one (half
+// the window ready in order, or the last ones) and looks again every kPoolPatience, so that
+// slow items still show as they come. With one worker everything runs on the calling thread.
+// An exception from `produce`
 // reaches the caller when its item's turn comes, one from `next` once the items before it are
 // consumed; one from `consume` stops the workers and goes on up.
+inline constexpr auto kPoolPatience = std::chrono::milliseconds(10);
+
 template <typename Result, typename Next, typename Produce, typename Consume>
 void runInOrderFrom(Next next, unsigned workers, std::size_t window, Produce produce,
                     Consume consume) {
@@ -47,6 +53,16 @@ void runInOrderFrom(Next next, unsigned workers, std::size_t window, Produce pro
     bool exhausted = false;     // `next` has handed out its last item
     bool stopping = false;
     std::exception_ptr feedFailure;
+    bool consumerWaiting = false;
+    const std::size_t run = std::max<std::size_t>(1, window / 2);
+
+    // Whether the waiting consumer has enough to do to be woken (called under the lock): a
+    // run of results ready in order, or the last ones. A full window always is a run.
+    const auto worthWaking = [&] {
+        std::size_t ready = 0;
+        while (delivered + ready < taken && slots[(delivered + ready) % window].ready()) ++ready;
+        return ready > 0 && (ready >= run || (exhausted && delivered + ready == taken));
+    };
 
     const auto work = [&] {
         for (;;) {
@@ -84,15 +100,15 @@ void runInOrderFrom(Next next, unsigned workers, std::size_t window, Produce pro
             } catch (...) {
                 done.failure = std::current_exception();
             }
-            bool awaited = false;
+            bool wake = false;
             {
                 std::lock_guard lock(mutex);
                 slots[index % window] = std::move(done);
-                awaited = index == delivered;
+                wake = consumerWaiting && worthWaking();
             }
-            // Only the item the consumer waits for wakes it: a wake-up per item costs more
-            // than analysing a small file when the machine is busy.
-            if (awaited) resultReady.notify_one();
+            // A wake-up per item costs more than analysing a small file when the machine is
+            // busy.
+            if (wake) resultReady.notify_one();
         }
     };
 
@@ -119,7 +135,12 @@ void runInOrderFrom(Next next, unsigned workers, std::size_t window, Produce pro
         {
             std::unique_lock lock(mutex);
             Slot& waiting = slots[i % window];
-            resultReady.wait(lock, [&] { return waiting.ready() || (exhausted && i >= taken); });
+            const auto mayGoOn = [&] { return waiting.ready() || (exhausted && i >= taken); };
+            if (!mayGoOn()) {
+                consumerWaiting = true;
+                while (!mayGoOn()) resultReady.wait_for(lock, kPoolPatience);
+                consumerWaiting = false;
+            }
             if (!waiting.ready()) {
                 if (feedFailure) std::rethrow_exception(feedFailure);
                 return;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -29,10 +31,13 @@ class ScanWindow {
 public:
     explicit ScanWindow(ByteSource& source) : source_(source) {}
 
-    // Loads the bytes the search needs from `start` on.
+    // Loads the bytes the search needs from `start` on: no more than the file holds and the
+    // zeros past its end that a list found near the end reads, so that a small file costs
+    // little more than its own length.
     void load(std::int64_t start) {
         start_ = start;
-        const std::int64_t length = std::min(kBlock + kLookahead, kScanLimit + kLookahead - start);
+        const std::int64_t length =
+            std::min({kBlock, kScanLimit - start, source_.size() - start}) + kLookahead;
         bytes_.resize(static_cast<std::size_t>(length));
         readPadded(source_, start, bytes_);
     }
@@ -105,6 +110,40 @@ bool isListAt(const std::uint8_t* p) {
            upperAscii(p[3]) == 'T';
 }
 
+// Eight bytes at a time, letter case aside: the top bit of each byte that is `letter`.
+std::uint64_t lettersAt(const std::uint8_t* p, char letter) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kLow7 = 0x7F * kOnes;
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    // Bytes that are the letter become 0; then each 0 byte, and no other, gets its top bit.
+    const std::uint64_t folded =
+        (word | (0x20 * kOnes)) ^ (static_cast<std::uint8_t>(letter | 0x20) * kOnes);
+    return ~(((folded & kLow7) + kLow7) | folded | kLow7);
+}
+
+// The first position in [from, end) where "LIST" starts, in any letter case, or end. The
+// letters of the last positions are read up to three bytes past end. Eight positions are
+// tested at a time, the other three letters only where an "L" is: a file without lists is
+// searched at the speed of memory, one full of near misses ("LIS?") not much slower, and
+// the positions found are exactly those a test of each position in turn finds.
+const std::uint8_t* nextList(const std::uint8_t* from, const std::uint8_t* end) {
+    for (; end - from >= 8; from += 8) {
+        std::uint64_t found = lettersAt(from, 'L');
+        if (found == 0) continue;
+        found &= lettersAt(from + 1, 'I') & lettersAt(from + 2, 'S') & lettersAt(from + 3, 'T');
+        if (found != 0) {
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(found)
+                                                                       : std::countl_zero(found);
+            return from + bit / 8;
+        }
+    }
+    for (; from != end; ++from) {
+        if (isListAt(from)) return from;
+    }
+    return end;
+}
+
 // Positions in the odml branch are 1-based and signed 32-bit: a sum that leaves that range
 // fails, and so does a position below 1.
 std::optional<std::int32_t> addChecked(std::int32_t a, std::int64_t b) {
@@ -162,9 +201,10 @@ std::optional<AviHeaderSet> scanAviHeaders(ByteSource& source) {
     for (std::int64_t blockStart = 0; blockStart < searchLimit; blockStart += kBlock) {
         window.load(blockStart);
         const std::int64_t end = std::min(window.searchEnd(), searchLimit);
-        for (std::int64_t offset = blockStart; offset < end; ++offset) {
-            const std::uint8_t* probe = window.at(offset);
-            if (!isListAt(probe)) continue;
+        const std::uint8_t* const searchEnd = window.at(end);
+        for (const std::uint8_t* probe = nextList(window.at(blockStart), searchEnd);
+             probe != searchEnd; probe = nextList(probe + 1, searchEnd)) {
+            const std::int64_t offset = blockStart + (probe - window.at(blockStart));
             const FourCc listType = upperCased(codeAt(probe + 8));
             if (listType == fourCc("HDRL")) {
                 headers.mainHeader = AviMainHeader::fromBytes(

@@ -32,17 +32,18 @@ FileSource::OpenResult FileSource::open(std::string_view utf8Path) {
         result.reason = status.type() == fs::file_type::directory ? "is a folder" : "not a regular file";
         return result;
     }
-    const std::uintmax_t length = fs::file_size(path, error);
-    if (error) {
-        result.reason = error.message();
-        return result;
-    }
     std::ifstream stream;
     // No stream buffer: the scan reads whole blocks of its own, and the odml branch jumps to
     // read a few bytes far away; through a buffer each such jump would read a whole buffer.
     stream.rdbuf()->pubsetbuf(nullptr, 0);
     stream.open(path, std::ios::binary | std::ios::in);
-    if (!stream.is_open()) {
+    // The length of the file that was opened, from the open file rather than a second look-up
+    // of its name.
+    const std::streamoff length =
+        stream.is_open()
+            ? std::streamoff(stream.rdbuf()->pubseekoff(0, std::ios::end, std::ios::in))
+            : -1;
+    if (length < 0) {
         result.reason = "cannot be opened for reading";
         return result;
     }

@@ -1,20 +1,22 @@
 #include "container/text_encoding.h"
 
 #include <algorithm>
-
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <cerrno>
-#include <iconv.h>
-#endif
+#include <optional>
+#include <utility>
 
 namespace strovanik::container {
 
 namespace {
+
+// One two-byte character: its code (lead byte, trail byte) and its Unicode code point.
+struct Cp949Pair {
+    std::uint16_t code;
+    std::uint16_t codePoint;
+};
+
+// Made at build time from the C library's CP949 charmap, the same in every build, so that
+// Linux and Windows convert alike and nothing is looked up on the system at run time.
+#include "cp949_table.inc"
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
@@ -22,117 +24,85 @@ bool isAscii(std::span<const std::uint8_t> bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b < 0x80; });
 }
 
-#ifdef _WIN32
-
-constexpr UINT kCp949 = 949;
-
-std::wstring wideFrom(UINT codePage, DWORD flags, std::string_view text) {
-    if (text.empty()) return {};
-    const int count = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()),
-                                          nullptr, 0);
-    if (count <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(count), L'\0');
-    MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), wide.data(),
-                        count);
-    return wide;
+template <std::size_t N>
+std::optional<std::uint16_t> lookUp(const Cp949Pair (&table)[N], std::uint16_t Cp949Pair::*key,
+                                    std::uint16_t Cp949Pair::*value, std::uint32_t wanted) {
+    const auto* found =
+        std::lower_bound(std::begin(table), std::end(table), wanted,
+                         [key](const Cp949Pair& pair, std::uint32_t w) { return pair.*key < w; });
+    if (found == std::end(table) || found->*key != wanted) return std::nullopt;
+    return found->*value;
 }
 
-std::string narrowTo(UINT codePage, std::wstring_view wide, bool* lossy) {
-    if (wide.empty()) return {};
-    BOOL usedDefault = FALSE;
-    BOOL* usedDefaultPtr = codePage == CP_UTF8 ? nullptr : &usedDefault;
-    const int count = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
-                                          nullptr, 0, nullptr, usedDefaultPtr);
-    std::string text(static_cast<std::size_t>(std::max(count, 0)), '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), count,
-                        nullptr, usedDefaultPtr);
-    if (lossy != nullptr) *lossy = usedDefault != FALSE;
-    return text;
-}
+bool isContinuation(std::uint8_t b) { return (b & 0xC0) == 0x80; }
 
-// One character of CP949 at `bytes`: its length in bytes (0 when the bytes are not a valid
-// character) and its UTF-8 form.
-std::size_t decodeOne(std::span<const std::uint8_t> bytes, std::string& out) {
-    // Above 0x7F, CP949 has two-byte characters only; Windows' own table would pass a lone
-    // byte such as 0x80 through as a control character, where other systems see an error.
-    if (!IsDBCSLeadByteEx(kCp949, bytes[0])) return 0;
-    constexpr std::size_t length = 2;
-    if (bytes.size() < length) return 0;
-    const std::string_view piece(reinterpret_cast<const char*>(bytes.data()), length);
-    const std::wstring wide = wideFrom(kCp949, MB_ERR_INVALID_CHARS, piece);
-    if (wide.empty()) return 0;
-    out += narrowTo(CP_UTF8, wide, nullptr);
-    return length;
-}
-
-#else
-
-// CP949 through the C library's iconv, one character at a time so that a bad sequence
-// costs one replacement character and the rest still decodes.
-class Converter {
-public:
-    Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (valid()) iconv_close(handle_);
+void appendUtf8(std::uint32_t codePoint, std::string& out) {
+    if (codePoint < 0x80) {
+        out += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        out += static_cast<char>(0xC0 | (codePoint >> 6));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (codePoint >> 12));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
     }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+}
 
-    // Converts as much of `in` as it can; returns false on an invalid or incomplete sequence.
-    bool convert(std::string_view& in, std::string& out) {
-        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
-        char buffer[256];
-        while (!in.empty()) {
-            char* inPtr = const_cast<char*>(in.data());
-            std::size_t inLeft = in.size();
-            char* outPtr = buffer;
-            std::size_t outLeft = sizeof buffer;
-            const std::size_t rc = iconv(handle_, &inPtr, &inLeft, &outPtr, &outLeft);
-            out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-            in.remove_prefix(in.size() - inLeft);
-            if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) return false;
-        }
-        return true;
+// The code point of the UTF-8 sequence that starts `text`, when it is a whole one in its
+// shortest form, with its length in bytes. Only the two- and three-byte forms are decoded
+// (ASCII never gets here, and a code point past U+FFFF has no CP949 form anyway).
+std::optional<std::pair<std::uint32_t, std::size_t>> utf8Prefix(std::string_view text) {
+    const auto lead = static_cast<std::uint8_t>(text[0]);
+    std::size_t length = 0;
+    std::uint32_t value = 0;
+    std::uint32_t smallest = 0;
+    if (lead >= 0xC0 && lead < 0xE0) {
+        length = 2;
+        value = lead & 0x1F;
+        smallest = 0x80;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+        length = 3;
+        value = lead & 0x0F;
+        smallest = 0x800;
+    } else {
+        return std::nullopt;
     }
-
-private:
-    iconv_t handle_;
-};
-
-#endif
+    if (text.size() < length) return std::nullopt;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto b = static_cast<std::uint8_t>(text[i]);
+        if (!isContinuation(b)) return std::nullopt;
+        value = (value << 6) | (b & 0x3F);
+    }
+    if (value < smallest) return std::nullopt;
+    return std::pair{value, length};
+}
 
 }  // namespace
 
 std::string decodeCp949(std::span<const std::uint8_t> bytes) {
     if (isAscii(bytes)) return std::string(bytes.begin(), bytes.end());
     std::string out;
-#ifdef _WIN32
     std::size_t i = 0;
     while (i < bytes.size()) {
         if (bytes[i] < 0x80) {
             out += static_cast<char>(bytes[i++]);
             continue;
         }
-        const std::size_t used = decodeOne(bytes.subspan(i), out);
-        if (used == 0) {
+        // Above 0x7F there are two-byte characters only: a byte that does not start one is
+        // replaced, and decoding goes on with the byte after it.
+        const std::optional<std::uint16_t> codePoint =
+            i + 1 < bytes.size() ? lookUp(kCp949ByCode, &Cp949Pair::code, &Cp949Pair::codePoint,
+                                          static_cast<std::uint32_t>(bytes[i] << 8 | bytes[i + 1]))
+                                 : std::nullopt;
+        if (codePoint) {
+            appendUtf8(*codePoint, out);
+            i += 2;
+        } else {
             out += kReplacement;
             ++i;
-        } else {
-            i += used;
         }
     }
-#else
-    Converter converter("UTF-8", "CP949");
-    std::string_view in(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    while (!in.empty()) {
-        if (!converter.valid() || !converter.convert(in, out)) {
-            // Skip the byte that stopped the conversion and go on after it.
-            out += kReplacement;
-            in.remove_prefix(1);
-        }
-    }
-#endif
     return out;
 }
 
@@ -140,35 +110,30 @@ std::string encodeCp949(std::string_view utf8) {
     const auto* first = reinterpret_cast<const std::uint8_t*>(utf8.data());
     if (isAscii({first, utf8.size()})) return std::string(utf8);
     std::string out;
-#ifdef _WIN32
-    // Character by character, so that one without a CP949 form costs only itself.
     std::size_t i = 0;
     while (i < utf8.size()) {
-        std::size_t length = 1;
-        while (i + length < utf8.size() && (static_cast<unsigned char>(utf8[i + length]) & 0xC0) == 0x80) {
-            ++length;
+        const auto lead = static_cast<std::uint8_t>(utf8[i]);
+        if (lead < 0x80) {
+            out += utf8[i++];
+            continue;
         }
-        const std::wstring wide = wideFrom(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.substr(i, length));
-        bool lossy = wide.empty();
-        const std::string piece = lossy ? std::string() : narrowTo(kCp949, wide, &lossy);
-        out += lossy ? std::string("?") : piece;
-        i += length;
-    }
-#else
-    Converter converter("CP949", "UTF-8");
-    std::string_view in = utf8;
-    while (!in.empty()) {
-        if (!converter.valid() || !converter.convert(in, out)) {
-            // Skip the character that has no CP949 form (all its UTF-8 bytes).
-            out += '?';
-            std::size_t length = 1;
-            while (length < in.size() && (static_cast<unsigned char>(in[length]) & 0xC0) == 0x80) {
-                ++length;
-            }
-            in.remove_prefix(length);
+        const auto sequence = utf8Prefix(utf8.substr(i));
+        const std::optional<std::uint16_t> code =
+            sequence ? lookUp(kCp949ByCodePoint, &Cp949Pair::codePoint, &Cp949Pair::code,
+                              sequence->first)
+                     : std::nullopt;
+        if (code) {
+            out += static_cast<char>(*code >> 8);
+            out += static_cast<char>(*code & 0xFF);
+            i += sequence->second;
+            continue;
         }
+        // A character without a CP949 form, or bytes that are not UTF-8, cost one "?" for
+        // the byte and the continuation bytes after it.
+        out += '?';
+        ++i;
+        while (i < utf8.size() && isContinuation(static_cast<std::uint8_t>(utf8[i]))) ++i;
     }
-#endif
     return out;
 }
 

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <stdexcept>
@@ -77,6 +79,36 @@ TEST(OrderedPool, ResultsComeInItemOrderAndTheWindowBoundsWhatIsHeld) {
             << c.count << " items, " << c.workers << " workers";
         EXPECT_EQ(alive.load(), 0);
     }
+}
+
+// The writer is woken for runs of results, yet one that is ready is not held back by the
+// slow items after it: here they cannot even finish before the first result is written.
+TEST(OrderedPool, AReadyResultIsHandedOnWhileTheNextOnesTakeLong) {
+    std::mutex mutex;
+    std::condition_variable written;
+    bool firstWritten = false;
+    bool waitedInVain = false;
+    std::vector<std::size_t> seen;
+    runInOrder<int>(
+        4, 2, 8,
+        [&](std::size_t i) {
+            if (i > 0) {
+                std::unique_lock lock(mutex);
+                if (!written.wait_for(lock, std::chrono::seconds(20), [&] { return firstWritten; }))
+                    waitedInVain = true;
+            }
+            return static_cast<int>(i);
+        },
+        [&](std::size_t i, int) {
+            seen.push_back(i);
+            if (i == 0) {
+                std::lock_guard lock(mutex);
+                firstWritten = true;
+                written.notify_all();
+            }
+        });
+    EXPECT_FALSE(waitedInVain);
+    EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1, 2, 3}));
 }
 
 TEST(OrderedPool, AFailingItemReachesTheCallerInItsTurn) {

@@ -751,6 +751,41 @@ TEST(AviHeaderScan, EveryOffsetAroundABlockEdge) {
     }
 }
 
+// The search tests eight positions at once, all four letters where an "L" is. Lists start
+// at every position within those groups, among bytes one bit away from "L" or "l" and words
+// that are nearly "LIST", and the streams are found in file order (the second sound stream
+// is the one found second).
+TEST(AviHeaderScan, ListsAtEveryPlaceInAGroupOfBytes) {
+    const Bytes nearMisses = {0xCC, 0xEC, 0x4D, 0x6D, 0x4E, 0x0C, 0x2C, 0x5C,
+                              0x7C, 0x4C, 0x6C, 0x44, 0x64, 0x48, 0x68, 0x8C};
+    const Bytes nearlyLists = text("LIS\xD4LIS lI\xD3TLYSTL1ST\xCCISTLISLIST");
+    for (std::size_t shift = 0; shift < 16; ++shift) {
+        Bytes file(8192);
+        for (std::size_t i = 0; i < file.size(); ++i) file[i] = nearMisses[(i + shift) % 16];
+        put(file, 0, kRiffHead);
+        put(file, 12 + shift, Bytes(nearlyLists.begin(), nearlyLists.end() - 4));
+        std::size_t at = 40 + shift;
+        for (const std::int16_t tag : {0x55, 0x2000}) {
+            put(file, at, testing::audioStreamList({.formatTag = tag}, tag == 0x2000));
+            at += 141 + shift;  // a stream list takes 120 bytes or so
+        }
+        put(file, at, hdrlList(static_cast<std::int32_t>(shift + 1), "HDRL"));
+        // Headers behind words that are nearly "LIST" must not be taken for later ones.
+        for (const std::string_view id : {"LIS\xD4", "lI\xD3T", "\xCCIST", "LYST"}) {
+            at += 100 + shift;
+            put(file, at,
+                list("hdrl", {chunk("avih", testing::mainHeaderData({.totalFrames = 999}))}, id));
+        }
+        SCOPED_TRACE(shift);
+        const auto headers = scan(file);
+        expectSameHeaders(headers, referenceScan(file));
+        ASSERT_TRUE(headers.has_value());
+        EXPECT_EQ(headers->mainHeader.dwTotalFrames, static_cast<std::int32_t>(shift + 1));
+        EXPECT_EQ(headers->audioStream1.wFormatTag(), 0x55);
+        EXPECT_EQ(headers->audioStream2.wFormatTag(), 0x2000);
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 // Reading.
 

@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <iconv.h>
+
+#include <cerrno>
+#endif
 
 namespace strovanik::container {
 namespace {
@@ -34,6 +41,7 @@ TEST(DecodeCp949, Table) {
         {{0xB0, 0}, kReplacement + "\0"s},  // NUL is never a trail byte
         {{0xB0, 0x20, 0xB0, 0xA1}, kReplacement + " 가"},
         {{0xFF, 0xFF, 0xC7, 0xD1}, kReplacement + kReplacement + "한"},
+        {{0xA2, 0xE8, 'A'}, kReplacement + kReplacement + "A"},  // no character; nor is E8 41
     };
     for (const Case& c : cases) {
         EXPECT_EQ(decoded(c.bytes), c.utf8) << ::testing::PrintToString(c.bytes);
@@ -81,6 +89,147 @@ TEST(EncodeCp949, RoundTripsEveryTextOfTheReports) {
         EXPECT_EQ(decodeCp949(raw), t);
     }
 }
+
+#ifndef _WIN32
+
+// The C library's own converter, as a second opinion on the built-in table. A sequence it
+// cannot convert costs one replacement and the conversion goes on past it: one byte when
+// decoding, the character's bytes when encoding.
+class Iconv {
+public:
+    Iconv(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+    ~Iconv() { iconv_close(handle_); }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+    bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+
+    std::string convert(std::string_view in, std::string_view replacement, bool skipCharacter) {
+        std::string out;
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+        while (!in.empty()) {
+            char buffer[256];
+            char* inPtr = const_cast<char*>(in.data());
+            std::size_t inLeft = in.size();
+            char* outPtr = buffer;
+            std::size_t outLeft = sizeof buffer;
+            const std::size_t rc = iconv(handle_, &inPtr, &inLeft, &outPtr, &outLeft);
+            out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+            in.remove_prefix(in.size() - inLeft);
+            if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+            out += replacement;
+            if (in.empty()) break;  // the bad sequence was taken whole
+            std::size_t skipped = 1;
+            while (skipCharacter && skipped < in.size() &&
+                   (static_cast<unsigned char>(in[skipped]) & 0xC0) == 0x80) {
+                ++skipped;
+            }
+            in.remove_prefix(skipped);
+            iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+        }
+        return out;
+    }
+
+private:
+    iconv_t handle_;
+};
+
+std::string utf8Of(char32_t c) {
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+        out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                static_cast<char>(0x80 | (c & 0x3F))};
+    } else {
+        out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+                static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    return out;
+}
+
+TEST(Cp949Table, DecodesEveryTwoBytesAsTheCLibraryDoes) {
+    Iconv reference("UTF-8", "CP949");
+    ASSERT_TRUE(reference.valid());
+    int characters = 0;
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        for (int trail = 0; trail <= 0xFF; ++trail) {
+            const std::vector<std::uint8_t> pair = {static_cast<std::uint8_t>(lead),
+                                                    static_cast<std::uint8_t>(trail)};
+            // The C library's converter takes A2 E8 as one bad sequence and swallows both
+            // bytes; like every pair the charmap does not name, here it starts no character, so
+            // each byte is replaced (as Windows does too).
+            const std::string expected =
+                lead == 0xA2 && trail == 0xE8
+                    ? kReplacement + kReplacement
+                    : reference.convert({reinterpret_cast<const char*>(pair.data()), 2},
+                                        kReplacement, false);
+            ASSERT_EQ(decoded(pair), expected) << ::testing::PrintToString(pair);
+            characters += expected.rfind(kReplacement, 0) != 0;
+        }
+    }
+    EXPECT_EQ(characters, 17048);  // every two-byte character the charmap names
+}
+
+TEST(Cp949Table, EncodesEveryCodePointAsTheCLibraryDoes) {
+    Iconv reference("CP949", "UTF-8");
+    ASSERT_TRUE(reference.valid());
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;  // surrogates have no UTF-8 form
+        // The C library's converter drops the tag characters without a trace; here they get
+        // a "?" like every other character without a CP949 form (as on Windows).
+        if (c >= 0xE0000 && c <= 0xE007F) {
+            ASSERT_EQ(encodeCp949(utf8Of(c)), "?") << std::hex << static_cast<std::uint32_t>(c);
+            continue;
+        }
+        const std::string text = utf8Of(c);
+        ASSERT_EQ(encodeCp949(text), reference.convert(text, "?", true))
+            << std::hex << static_cast<std::uint32_t>(c);
+    }
+}
+
+// Text that is not UTF-8, or is cut short, or mixes everything, costs the same "?" and the
+// same replacements either way.
+TEST(Cp949Table, ConvertsArbitraryBytesAsTheCLibraryDoes) {
+    Iconv toCp949("CP949", "UTF-8");
+    Iconv fromCp949("UTF-8", "CP949");
+    ASSERT_TRUE(toCp949.valid() && fromCp949.valid());
+    const std::vector<std::string> pieces = {"a",
+                                             "\x80",
+                                             "\xBF",
+                                             "\xC0\x80",
+                                             "\xC1\xBF",
+                                             "\xC2\xA1",
+                                             "\xE0\x80\x80",
+                                             "\xE0\x82\xA1",
+                                             "\xED\xA0\x80",
+                                             "\xEA\xB0",
+                                             "\xEA\xB0\x80",
+                                             "\xF0\x9F\x98\x80",
+                                             "\xF4\x90\x80\x80",
+                                             "\xF8\x88\x80\x80\x80",
+                                             "\xFF",
+                                             "\xC7",
+                                             "\xD1",
+                                             "\x81",
+                                             "\x41",
+                                             "\xA2\xE6",
+                                             std::string(1, '\0')};
+    std::mt19937 random(949);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        const int count = 1 + static_cast<int>(random() % 6);
+        for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+        ASSERT_EQ(encodeCp949(text), toCp949.convert(text, "?", true))
+            << ::testing::PrintToString(text);
+        const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+        ASSERT_EQ(decodeCp949(bytes), fromCp949.convert(text, kReplacement, false))
+            << ::testing::PrintToString(text);
+    }
+}
+
+#endif
 
 TEST(PathFromUtf8, KeepsKoreanNames) {
     const std::string name = "영화/샘플 파일.avi";

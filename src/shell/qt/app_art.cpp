@@ -1,5 +1,6 @@
 #include "app_art.h"
 
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -81,21 +82,41 @@ void paintAppIcon(QPainter& painter, const QRectF& area) {
     painter.restore();
 }
 
-QImage appIconImage(int size) {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+namespace {
+
+QImage iconImage(const QSize& size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    paintAppIcon(painter, QRectF(0, 0, size, size));
+    paintAppIcon(painter, QRectF(QPointF(0, 0), size));
     return image;
 }
 
-QIcon appIcon() {
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        icon.addPixmap(QPixmap::fromImage(appIconImage(size)));
+// The icon drawn at the size asked for, when it is asked for: nothing is painted while the
+// program starts up. The window system is offered the sizes of title bars, task bars and
+// window switchers, which it takes all at once when the window is created; the launcher's
+// larger sizes come from the installed icon files.
+class AppIconEngine final : public QIconEngine {
+public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        paintAppIcon(*painter, rect);
     }
-    return icon;
-}
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
+        return QPixmap::fromImage(iconImage(size));
+    }
+    QIconEngine* clone() const override { return new AppIconEngine; }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        QList<QSize> sizes;
+        for (const int size : {16, 24, 32, 48, 64}) sizes.append(QSize(size, size));
+        return sizes;
+    }
+};
+
+}  // namespace
+
+QImage appIconImage(int size) { return iconImage(QSize(size, size)); }
+
+QIcon appIcon() { return QIcon(new AppIconEngine); }
 
 void paintBanner(QPainter& painter, const QRectF& area, const QFont& titleFont,
                  const QFont& taglineFont) {
