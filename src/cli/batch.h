@@ -23,6 +23,8 @@ struct BatchSettings {
     bool recursive = false;  // folders: take the files of every folder below them too
     unsigned jobs = 0;       // files analysed at once; 0 lets the processors decide
     bool progress = false;   // `err` is a terminal that may show a progress line
+    bool check = false;      // --check: verdicts instead of reports
+    bool cp949 = false;      // text output in CP949 instead of UTF-8
 };
 
 // Writes the report of one file as --format text prints it, and its messages on `err`;

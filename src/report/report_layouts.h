@@ -36,6 +36,10 @@ void AppendToReport(std::string& report, std::initializer_list<std::string_view>
 // A text inserted into a row as it is ends at its first NUL character: no report holds one.
 std::string_view insertedText(std::string_view text);
 
+// The make-info text as the layout's report shows it, in its words for unknown and edited
+// make-info, padded as the report pads it (see normalizedMakeInfo).
+std::string shownMakeInfo(const container::AviHeaderSet& headers, ReportLayout layout);
+
 // The three layouts. Each writes its rows into `report` in order and computes a figure when
 // its row is written; a figure that fails throws FigureError and leaves the rows before it.
 void WriteEnglishReport(const ReportInput& input, std::string& report);

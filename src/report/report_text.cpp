@@ -1,5 +1,7 @@
 #include "report/report_layouts.h"
 
+#include "report/korean_words.h"
+
 namespace strovanik::report {
 
 void ReplaceReport(std::string& report, std::initializer_list<std::string_view> pieces) {
@@ -12,6 +14,13 @@ void AppendToReport(std::string& report, std::initializer_list<std::string_view>
 }
 
 std::string_view insertedText(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+std::string shownMakeInfo(const container::AviHeaderSet& headers, ReportLayout layout) {
+    if (layout == ReportLayout::English) {
+        return container::normalizedMakeInfo(headers, "unknown", "editing");
+    }
+    return container::normalizedMakeInfo(headers, kUnknownWord, kEditingWord);
+}
 
 void writeReport(ReportLayout layout, const ReportInput& input, std::string& report) {
     switch (layout) {
