@@ -93,12 +93,13 @@ FileOutput recordOutput(const std::string& path, const BatchSettings& settings) 
             break;
         case OutputFormat::Json:
         case OutputFormat::JsonLines:
-            output.text = compactJson(fileRecord(
-                analysis, settings.layout, settings.check ? RecordShape::Check : RecordShape::Full));
+            output.text =
+                compactJson(fileRecord(analysis, settings.layout,
+                                       settings.check ? RecordShape::Check : RecordShape::Full));
             break;
     }
-    const auto line = settings.check ? checkMessageLine(path, analysis.result)
-                                     : messageLine(path, outcome);
+    const auto line =
+        settings.check ? checkMessageLine(path, analysis.result) : messageLine(path, outcome);
     if (line) output.messages = *line + "\n";
     return output;
 }

@@ -2,6 +2,7 @@
 
 #include "cli/report_command.h"
 #include "report/number_text.h"
+#include "report/report_layouts.h"
 
 namespace strovanik::cli {
 
@@ -9,20 +10,13 @@ namespace {
 
 using report::Outcome;
 
-// A codec text as a value: the report's leading space and padding left out.
-std::string trimmed(std::string_view text) {
-    text = report::insertedText(text);
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 std::string codecsAndSize(const report::FileResult& result) {
     const Outcome& outcome = result.outcome;
     if (!outcome.headers || !result.figures) return {};
-    std::string text = trimmed(outcome.codecs.videoCodecText);
-    if (result.figures->hasAudio) text += " + " + trimmed(outcome.codecs.audioCodecText1);
-    if (result.figures->hasSecondAudio) text += " + " + trimmed(outcome.codecs.audioCodecText2);
+    std::string text = report::valueText(outcome.codecs.videoCodecText);
+    if (result.figures->hasAudio) text += " + " + report::valueText(outcome.codecs.audioCodecText1);
+    if (result.figures->hasSecondAudio)
+        text += " + " + report::valueText(outcome.codecs.audioCodecText2);
     const auto& main = outcome.headers->mainHeader;
     return ", " + text + ", " + report::plainForm(std::int64_t{main.dwWidth}) + " x " +
            report::plainForm(std::int64_t{main.dwHeight});
@@ -41,8 +35,8 @@ std::string checkText(const FileAnalysis& analysis, report::ReportLayout layout)
         text += std::string(report::verdictName(inspection->verdict)) + ", " + duration +
                 " s, plays " + playable + " s";
     } else {
-        text += std::string(report::koreanVerdictName(inspection->verdict)) + ", 길이 " +
-                duration + "초, 재생 " + playable + "초";
+        text += std::string(report::koreanVerdictName(inspection->verdict)) + ", 길이 " + duration +
+                "초, 재생 " + playable + "초";
     }
     text += codecsAndSize(analysis.result) + "\n";
     for (const report::Finding& f : inspection->findings) {
@@ -54,11 +48,11 @@ std::string checkText(const FileAnalysis& analysis, report::ReportLayout layout)
 
 int checkStatusOf(const report::FileResult& result) {
     if (!result.inspection) return kExitNotReported;
-    return result.inspection->verdict == report::Verdict::Complete ? kExitReported
-                                                                   : kExitDamaged;
+    return result.inspection->verdict == report::Verdict::Complete ? kExitReported : kExitDamaged;
 }
 
-std::optional<std::string> checkMessageLine(std::string_view path, const report::FileResult& result) {
+std::optional<std::string> checkMessageLine(std::string_view path,
+                                            const report::FileResult& result) {
     if (result.inspection) return std::nullopt;
     if (result.outcome.status == Outcome::Status::Reported) {
         return std::string(kProgramName) + ": " + std::string(path) +

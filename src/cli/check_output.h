@@ -17,6 +17,7 @@ std::string checkText(const FileAnalysis& analysis, report::ReportLayout layout)
 int checkStatusOf(const report::FileResult& result);
 
 // The line --check writes on stderr for the file, or nothing.
-std::optional<std::string> checkMessageLine(std::string_view path, const report::FileResult& result);
+std::optional<std::string> checkMessageLine(std::string_view path,
+                                            const report::FileResult& result);
 
 }  // namespace strovanik::cli

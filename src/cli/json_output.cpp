@@ -20,15 +20,6 @@ Record figure(const report::Figure<T>& f) {
     return f.value ? Record(*f.value) : Record(nullptr);
 }
 
-// Values, not display text: the padding and the leading space that line a text up in the
-// report are left out.
-std::string valueText(std::string_view text) {
-    text = report::insertedText(text);
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 std::string_view qualityGradeName(report::QualityGrade grade) {
     return grade == report::QualityGrade::High ? "High" : "Normal";
 }
@@ -125,10 +116,10 @@ void addHeadersAndFigures(Record& r, const FileAnalysis& analysis, report::Repor
         if (f.hasAudio) r["audioStream1"] = audioStreamRecord(h.audioStream1);
         if (f.hasSecondAudio) r["audioStream2"] = audioStreamRecord(h.audioStream2);
     }
-    r["makeInfo"] = valueText(report::shownMakeInfo(h, layout));
-    r["videoCodecText"] = valueText(outcome.codecs.videoCodecText);
-    if (f.hasAudio) r["audioCodecText1"] = valueText(outcome.codecs.audioCodecText1);
-    if (f.hasSecondAudio) r["audioCodecText2"] = valueText(outcome.codecs.audioCodecText2);
+    r["makeInfo"] = report::valueText(report::shownMakeInfo(h, layout));
+    r["videoCodecText"] = report::valueText(outcome.codecs.videoCodecText);
+    if (f.hasAudio) r["audioCodecText1"] = report::valueText(outcome.codecs.audioCodecText1);
+    if (f.hasSecondAudio) r["audioCodecText2"] = report::valueText(outcome.codecs.audioCodecText2);
 
     const auto& t = f.runTime.value;
     r["runSeconds"] = t ? Record(t->runSeconds) : Record(nullptr);
@@ -173,7 +164,8 @@ constexpr std::string_view kCommonFigures[] = {
 };
 
 bool recognised(const Outcome& outcome) {
-    return outcome.status == Outcome::Status::Refused || outcome.status == Outcome::Status::Reported;
+    return outcome.status == Outcome::Status::Refused ||
+           outcome.status == Outcome::Status::Reported;
 }
 
 Record kindOf(const Outcome& outcome) {
@@ -195,8 +187,9 @@ Record inspectionRecord(const report::Inspection& in) {
     for (const report::StreamFacts& s : in.streams) r["streams"].push_back(streamFactsRecord(s));
     r["findings"] = Record::array();
     for (const report::Finding& f : in.findings) {
-        r["findings"].push_back(
-            {{"code", report::findingCodeName(f.code)}, {"english", f.english}, {"korean", f.korean}});
+        r["findings"].push_back({{"code", report::findingCodeName(f.code)},
+                                 {"english", f.english},
+                                 {"korean", f.korean}});
     }
     return r;
 }

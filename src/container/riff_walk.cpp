@@ -13,7 +13,10 @@ namespace strovanik::container {
 
 namespace {
 
-constexpr std::int64_t kHeaderBlock = 4096;  // chunk headers close together share a read
+// Chunk headers close together share a read of a block; after a jump over a large chunk a
+// small read does, since the next header is likely as far away again.
+constexpr std::int64_t kHeaderBlock = 4096;
+constexpr std::int64_t kHeaderRead = 256;
 constexpr std::int64_t kIndexBlock = 64 * 1024;
 constexpr std::int64_t kInfoTextLimit = 1024;  // the longest text chunk kept
 constexpr std::int64_t kSuperIndexHeader = 24;
@@ -90,12 +93,15 @@ private:
             }
             return false;
         }
-        if (length <= kHeaderBlock && (offset < blockStart_ ||
-                                       offset + length > blockStart_ + blockLength_)) {
+        if (length <= kHeaderBlock &&
+            (offset < blockStart_ || offset + length > blockStart_ + blockLength_)) {
+            const bool jumped = offset - (blockStart_ + blockLength_) > kHeaderBlock;
+            const std::int64_t wanted = std::max(length, jumped ? kHeaderRead : kHeaderBlock);
             blockStart_ = offset;
-            blockLength_ = std::min(kHeaderBlock, walk_.fileSize - offset);
-            readPadded(source_, blockStart_,
-                       std::span<std::uint8_t>(block_.data(), static_cast<std::size_t>(blockLength_)));
+            blockLength_ = std::min(wanted, walk_.fileSize - offset);
+            readPadded(
+                source_, blockStart_,
+                std::span<std::uint8_t>(block_.data(), static_cast<std::size_t>(blockLength_)));
             walk_.bytesRead += blockLength_;
         }
         if (length <= kHeaderBlock) {
@@ -157,39 +163,43 @@ private:
             const FourCc id = codeAt(header.data());
             if (upperCased(id) != fourCc("RIFF")) {
                 // Zero bytes after the last RIFF are padding; anything else is not followed.
-                const bool zeros =
-                    std::all_of(header.begin(), header.end(), [](std::uint8_t b) { return b == 0; });
+                const bool zeros = std::all_of(header.begin(), header.end(),
+                                               [](std::uint8_t b) { return b == 0; });
                 if (walk_.parts.empty() || !zeros) trouble(WalkTrouble::NoChunkHere, at);
                 return;
             }
             RiffPart part;
             part.offset = at;
-            part.declaredEnd = at + 8 + u32(header.data() + 4);
+            const std::int64_t size = u32(header.data() + 4);
+            part.declaredEnd = at + 8 + size;
             part.formType = upperCased(codeAt(header.data() + 8));
             walk_.parts.push_back(part);
-            forEachChunk(at + 12, part.declaredEnd, [&](FourCc cid, std::int64_t dataAt, std::int64_t size) {
-                visitRiffChild(cid, dataAt, size);
-                return true;
-            });
+            forEachChunk(at + 12, part.declaredEnd,
+                         [&](FourCc cid, std::int64_t dataAt, std::int64_t size) {
+                             visitRiffChild(cid, dataAt, size);
+                             return true;
+                         });
             if (part.declaredEnd > walk_.fileSize) return;
-            at = part.declaredEnd + (part.declaredEnd & 1);
+            at = part.declaredEnd + (size & 1);
         }
     }
 
     void visitRiffChild(FourCc id, std::int64_t dataAt, std::int64_t size) {
         if (const auto type = listType(id, dataAt, size)) {
             if (*type == fourCc("HDRL")) {
-                forEachChunk(dataAt + 4, dataAt + size, [&](FourCc cid, std::int64_t d, std::int64_t s) {
-                    visitHeaderChild(cid, d, s);
-                    return true;
-                });
+                forEachChunk(dataAt + 4, dataAt + size,
+                             [&](FourCc cid, std::int64_t d, std::int64_t s) {
+                                 visitHeaderChild(cid, d, s);
+                                 return true;
+                             });
             } else if (*type == fourCc("MOVI") && movies_.size() < kMaxMovieLists) {
                 movies_.push_back({dataAt + 4, dataAt + size, walk_.parts.size() - 1});
             } else if (*type == fourCc("INFO")) {
-                forEachChunk(dataAt + 4, dataAt + size, [&](FourCc cid, std::int64_t d, std::int64_t s) {
-                    readInfoText(cid, d, s);
-                    return true;
-                });
+                forEachChunk(dataAt + 4, dataAt + size,
+                             [&](FourCc cid, std::int64_t d, std::int64_t s) {
+                                 readInfoText(cid, d, s);
+                                 return true;
+                             });
             }
             return;
         }
@@ -209,14 +219,15 @@ private:
             if (*type == fourCc("STRL") && walk_.streams.size() < kMaxStreams) {
                 walkStreamList(dataAt + 4, dataAt + size);
             } else if (*type == fourCc("ODML")) {
-                forEachChunk(dataAt + 4, dataAt + size, [&](FourCc cid, std::int64_t d, std::int64_t s) {
-                    if (upperCased(cid) == fourCc("DMLH") && s >= 4) {
-                        std::array<std::uint8_t, 4> frames{};
-                        read(d, frames);
-                        walk_.odmlTotalFrames = readInt32(frames);
-                    }
-                    return true;
-                });
+                forEachChunk(dataAt + 4, dataAt + size,
+                             [&](FourCc cid, std::int64_t d, std::int64_t s) {
+                                 if (upperCased(cid) == fourCc("DMLH") && s >= 4) {
+                                     std::array<std::uint8_t, 4> frames{};
+                                     read(d, frames);
+                                     walk_.odmlTotalFrames = readInt32(frames);
+                                 }
+                                 return true;
+                             });
             }
             return;
         }
@@ -282,8 +293,7 @@ private:
         const std::uint8_t indexType = header[3];
         if (indexType != 0) return;  // not an index of indexes
         walk_.odmlIndexFound = true;
-        const std::int64_t room =
-            std::min(size, walk_.fileSize - dataAt) - kSuperIndexHeader;
+        const std::int64_t room = std::min(size, walk_.fileSize - dataAt) - kSuperIndexHeader;
         const std::int64_t entries = std::min<std::int64_t>(u32(header.data() + 4), room / 16);
         for (std::int64_t i = 0; i < entries; ++i) {
             step(dataAt);
@@ -311,7 +321,8 @@ private:
         if (!walk_.parts.empty() && dataAt < walk_.parts.front().declaredEnd) ++s.firstRiffChunks;
         if (size == 0) return;  // an empty chunk (a dropped frame) says nothing of the rate
         if (s.lastChunk >= 0) {
-            s.smallestChunk = s.sizedChunks == 0 ? s.lastChunk : std::min(s.smallestChunk, s.lastChunk);
+            s.smallestChunk =
+                s.sizedChunks == 0 ? s.lastChunk : std::min(s.smallestChunk, s.lastChunk);
             s.largestChunk = std::max(s.largestChunk, s.lastChunk);
             ++s.sizedChunks;
         }
@@ -367,14 +378,13 @@ private:
                 continue;
             }
             const FourCc id = codeAt(header.data() + 8 + 8);
-            const auto base = static_cast<std::int64_t>(
-                std::min<std::uint64_t>(u64(header.data() + 8 + 12),
-                                        std::numeric_limits<std::int64_t>::max() / 2));
+            const auto base = static_cast<std::int64_t>(std::min<std::uint64_t>(
+                u64(header.data() + 8 + 12), std::numeric_limits<std::int64_t>::max() / 2));
             const std::int64_t entriesAt = entry.offset + 8 + kStandardIndexHeader;
             const std::int64_t room =
                 std::min(chunkSize - kStandardIndexHeader, walk_.fileSize - entriesAt);
-            const std::int64_t count =
-                std::min<std::int64_t>(u32(header.data() + 8 + 4), std::max<std::int64_t>(room, 0) / 8);
+            const std::int64_t count = std::min<std::int64_t>(u32(header.data() + 8 + 4),
+                                                              std::max<std::int64_t>(room, 0) / 8);
             if (!spendIndexEntries(count)) throw StopWalk{};
             *s.indexedChunks += count;
             const std::int64_t stride = std::max<std::int64_t>(1, count / kSampledEntries);

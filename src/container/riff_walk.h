@@ -51,17 +51,17 @@ struct RiffPart {
 // Where and why the walk could not follow the structure any further.
 enum class WalkTrouble {
     None,
-    NoChunkHere,    // the bytes at `troubleAt` are not a chunk header
-    SizeConflict,   // a chunk claims more than the list around it holds
-    StepLimit,      // the walk stopped at its step or index limit
+    NoChunkHere,   // the bytes at `troubleAt` are not a chunk header
+    SizeConflict,  // a chunk claims more than the list around it holds
+    StepLimit,     // the walk stopped at its step or index limit
 };
 
 struct RiffWalk {
     std::int64_t fileSize = 0;
     std::vector<RiffPart> parts;
     std::optional<AviMainHeader> mainHeader;
-    std::optional<std::int32_t> odmlTotalFrames;  // the dmlh chunk's total frames
-    std::vector<WalkedStream> streams;            // in the order of their stream lists
+    std::optional<std::int32_t> odmlTotalFrames;            // the dmlh chunk's total frames
+    std::vector<WalkedStream> streams;                      // in the order of their stream lists
     std::vector<std::pair<FourCc, std::string>> infoTexts;  // INFO chunks (ISFT, INAM, ...), UTF-8
     std::int64_t junkChunks = 0;
 

@@ -42,8 +42,7 @@ void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, F
     } catch (const FigureError& error) {
         runTime.failure = error.what();
     }
-    result.figures =
-        computeFigures(*outcome.headers, request.fileSize, outcome.riffSize, runTime);
+    result.figures = computeFigures(*outcome.headers, request.fileSize, outcome.riffSize, runTime);
     if (!runTime.value) {
         outcome.problem = "running time: " + runTime.failure;
         return;

@@ -1,5 +1,7 @@
 #include "report/figures.h"
 
+#include "report/report_layouts.h"
+
 namespace strovanik::report {
 
 namespace {
@@ -23,13 +25,6 @@ SoundFigures soundFigures(const container::AviStreamRecord& audio) {
             !DerivedMeasures::vbrMark(audio).empty()};
 }
 
-// The size text as the report shows it ends in a space that separates it from the unit.
-std::string trimmed(std::string text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 }  // namespace
 
 Figures computeFigures(const container::AviHeaderSet& headers, std::int64_t fileSize,
@@ -38,7 +33,7 @@ Figures computeFigures(const container::AviHeaderSet& headers, std::int64_t file
     Figures f;
     f.runTime = runTime;
     f.sizeMegabytes = figureOf([&] { return m.sizeMegabytes(); });
-    f.sizeMegabytesText = figureOf([&] { return trimmed(m.sizeMegabytesText()); });
+    f.sizeMegabytesText = figureOf([&] { return valueText(m.sizeMegabytesText()); });
     // The rates divide by the running time: without it they fail for the same reason.
     const auto timed = [&](auto compute) {
         return runTime.value ? figureOf(compute) : failed<double>(runTime.failure);

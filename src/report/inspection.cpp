@@ -93,11 +93,11 @@ void findTruncation(const RiffWalk& walk, const Inspection& in, Findings& out) {
     const std::int64_t missing = walk.declaredEnd() - walk.fileSize;
     if (missing > 0) {
         const std::string bytes = count(missing);
-        const std::string share =
-            patternForm(static_cast<double>(missing) * 100 / static_cast<double>(walk.declaredEnd()), "0");
+        const std::string share = patternForm(
+            static_cast<double>(missing) * 100 / static_cast<double>(walk.declaredEnd()), "0");
         out.add(FindingCode::Truncated,
-                "the file ends " + bytes + " bytes (" + share + "%) before its declared end; it plays " +
-                    plays + " s of " + of + " s",
+                "the file ends " + bytes + " bytes (" + share +
+                    "%) before its declared end; it plays " + plays + " s of " + of + " s",
                 "파일이 선언된 끝보다 " + bytes + "바이트(" + share + "%) 앞에서 끝납니다. " + of +
                     "초 중 " + plays + "초가 재생됩니다");
     } else {
@@ -123,18 +123,20 @@ void findStructureTrouble(const RiffWalk& walk, Findings& out) {
                     at + "바이트 위치의 청크가 그것을 담은 목록보다 큰 크기를 적고 있습니다");
             break;
         case container::WalkTrouble::StepLimit:
-            out.add(FindingCode::WalkLimit,
-                    "the inspection stopped at its limit near byte " + at + ": the counts are partial",
-                    "검사가 한도에 이르러 " + at + "바이트 근처에서 멈췄습니다. 개수는 일부입니다");
+            out.add(
+                FindingCode::WalkLimit,
+                "the inspection stopped at its limit near byte " + at + ": the counts are partial",
+                "검사가 한도에 이르러 " + at + "바이트 근처에서 멈췄습니다. 개수는 일부입니다");
             break;
     }
 }
 
 void findIndexTrouble(const RiffWalk& walk, bool partial, Findings& out) {
     if (walk.index == container::IndexKind::None && !partial) {
-        out.add(FindingCode::NoIndex,
-                "the file has no index (neither idx1 nor an OpenDML index): players cannot seek in it",
-                "파일에 색인(idx1, OpenDML 색인)이 없어서 재생기가 원하는 위치로 갈 수 없습니다");
+        out.add(
+            FindingCode::NoIndex,
+            "the file has no index (neither idx1 nor an OpenDML index): players cannot seek in it",
+            "파일에 색인(idx1, OpenDML 색인)이 없어서 재생기가 원하는 위치로 갈 수 없습니다");
     }
     if (walk.indexEntriesPastEnd > 0) {
         const std::string n = count(walk.indexEntriesPastEnd);
@@ -160,26 +162,26 @@ void findFrameCounts(const RiffWalk& walk, bool cut, Findings& out) {
         const std::string a = count(headerFrames);
         const std::string as = seconds(static_cast<double>(headerFrames) * frameSeconds);
         const std::string b = count(fileFrames);
-        const std::string bs = seconds(static_cast<double>(fileFrames) * framePeriod(video->record));
+        const std::string bs =
+            seconds(static_cast<double>(fileFrames) * framePeriod(video->record));
         out.add(FindingCode::FirstRiffOnly,
                 "the main header counts the " + a + " frames (" + as +
                     " s) of the first RIFF only, so the report's running time is short; the file "
-                    "holds " + b + " frames (" + bs + " s)",
+                    "holds " +
+                    b + " frames (" + bs + " s)",
                 "주 헤더는 첫 RIFF의 " + a + "프레임(" + as +
-                    "초)만 세므로 보고서의 재생 시간이 짧습니다. 파일 전체는 " + b + "프레임(" + bs +
-                    "초)입니다");
+                    "초)만 세므로 보고서의 재생 시간이 짧습니다. 파일 전체는 " + b + "프레임(" +
+                    bs + "초)입니다");
         return;
     }
     if (cut || !video->indexedChunks) return;
-    const std::int64_t expected =
-        walk.parts.size() > 1 && walk.odmlTotalFrames
-            ? static_cast<std::uint32_t>(*walk.odmlTotalFrames)
-            : headerFrames;
+    const std::int64_t expected = walk.parts.size() > 1 && walk.odmlTotalFrames
+                                      ? static_cast<std::uint32_t>(*walk.odmlTotalFrames)
+                                      : headerFrames;
     if (expected == *video->indexedChunks) return;
     const std::string a = count(expected);
     const std::string b = count(*video->indexedChunks);
-    out.add(FindingCode::FrameCountMismatch,
-            "the header counts " + a + " frames, the index " + b,
+    out.add(FindingCode::FrameCountMismatch, "the header counts " + a + " frames, the index " + b,
             "헤더의 프레임 수는 " + a + ", 색인의 프레임 수는 " + b + "입니다");
 }
 
@@ -235,45 +237,66 @@ void findStreamNotes(const RiffWalk& walk, bool cut, Findings& out) {
 
 std::string_view verdictName(Verdict verdict) {
     switch (verdict) {
-        case Verdict::Complete: return "complete";
-        case Verdict::Truncated: return "truncated";
-        case Verdict::Damaged: return "damaged";
+        case Verdict::Complete:
+            return "complete";
+        case Verdict::Truncated:
+            return "truncated";
+        case Verdict::Damaged:
+            return "damaged";
     }
     return "damaged";
 }
 
 std::string_view koreanVerdictName(Verdict verdict) {
     switch (verdict) {
-        case Verdict::Complete: return "정상";
-        case Verdict::Truncated: return "잘림";
-        case Verdict::Damaged: return "손상";
+        case Verdict::Complete:
+            return "정상";
+        case Verdict::Truncated:
+            return "잘림";
+        case Verdict::Damaged:
+            return "손상";
     }
     return "손상";
 }
 
 std::string_view indexKindName(container::IndexKind index) {
     switch (index) {
-        case container::IndexKind::None: return "none";
-        case container::IndexKind::Idx1: return "idx1";
-        case container::IndexKind::OpenDml: return "odml";
+        case container::IndexKind::None:
+            return "none";
+        case container::IndexKind::Idx1:
+            return "idx1";
+        case container::IndexKind::OpenDml:
+            return "odml";
     }
     return "none";
 }
 
 std::string_view findingCodeName(FindingCode code) {
     switch (code) {
-        case FindingCode::Truncated: return "truncated";
-        case FindingCode::NoIndex: return "no-index";
-        case FindingCode::IndexPastEnd: return "index-past-end";
-        case FindingCode::IndexWrongChunk: return "index-wrong-chunk";
-        case FindingCode::FrameCountMismatch: return "frame-count-mismatch";
-        case FindingCode::SizeConflict: return "size-conflict";
-        case FindingCode::StructureLost: return "structure-lost";
-        case FindingCode::NoHeaderList: return "no-header-list";
-        case FindingCode::WalkLimit: return "walk-limit";
-        case FindingCode::FirstRiffOnly: return "first-riff-only";
-        case FindingCode::VbrInCbrHeader: return "vbr-in-cbr-header";
-        case FindingCode::StreamLengthMismatch: return "stream-length-mismatch";
+        case FindingCode::Truncated:
+            return "truncated";
+        case FindingCode::NoIndex:
+            return "no-index";
+        case FindingCode::IndexPastEnd:
+            return "index-past-end";
+        case FindingCode::IndexWrongChunk:
+            return "index-wrong-chunk";
+        case FindingCode::FrameCountMismatch:
+            return "frame-count-mismatch";
+        case FindingCode::SizeConflict:
+            return "size-conflict";
+        case FindingCode::StructureLost:
+            return "structure-lost";
+        case FindingCode::NoHeaderList:
+            return "no-header-list";
+        case FindingCode::WalkLimit:
+            return "walk-limit";
+        case FindingCode::FirstRiffOnly:
+            return "first-riff-only";
+        case FindingCode::VbrInCbrHeader:
+            return "vbr-in-cbr-header";
+        case FindingCode::StreamLengthMismatch:
+            return "stream-length-mismatch";
     }
     return "structure-lost";
 }
@@ -292,8 +315,8 @@ Inspection inspectWalk(const RiffWalk& walk) {
     in.playableSeconds = playableSeconds(walk);
     const std::int64_t declared = walk.declaredEnd();
     if (declared > 0) {
-        in.presentPercent =
-            static_cast<double>(std::min(walk.fileSize, declared)) * 100 / static_cast<double>(declared);
+        in.presentPercent = static_cast<double>(std::min(walk.fileSize, declared)) * 100 /
+                            static_cast<double>(declared);
     }
     in.index = walk.index;
     for (const auto& [id, text] : walk.infoTexts) {

@@ -16,8 +16,8 @@ namespace strovanik::report {
 
 enum class Verdict { Complete, Truncated, Damaged };
 
-std::string_view verdictName(Verdict verdict);        // "complete", "truncated", "damaged"
-std::string_view koreanVerdictName(Verdict verdict);  // "정상", "잘림", "손상"
+std::string_view verdictName(Verdict verdict);               // "complete", "truncated", "damaged"
+std::string_view koreanVerdictName(Verdict verdict);         // "정상", "잘림", "손상"
 std::string_view indexKindName(container::IndexKind index);  // "idx1", "odml", "none"
 
 // Every finding the inspection can make. A note only explains the report's figures; the
@@ -55,7 +55,7 @@ struct StreamFacts {
     double durationSeconds = 0;              // dwLength × dwScale ÷ dwRate
     std::optional<std::int64_t> indexedChunks;
     std::int64_t presentChunks = 0;
-    std::int64_t bytes = 0;  // of the present chunks
+    std::int64_t bytes = 0;             // of the present chunks
     std::optional<double> bitrateKbps;  // from the bytes and the time they cover
     bool vbr = false;                   // sound: chunk sizes vary
 };

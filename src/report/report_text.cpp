@@ -1,6 +1,5 @@
-#include "report/report_layouts.h"
-
 #include "report/korean_words.h"
+#include "report/report_layouts.h"
 
 namespace strovanik::report {
 
@@ -14,6 +13,13 @@ void AppendToReport(std::string& report, std::initializer_list<std::string_view>
 }
 
 std::string_view insertedText(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+std::string valueText(std::string_view text) {
+    text = insertedText(text);
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
 
 std::string shownMakeInfo(const container::AviHeaderSet& headers, ReportLayout layout) {
     if (layout == ReportLayout::English) {

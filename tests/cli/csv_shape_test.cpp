@@ -133,9 +133,10 @@ TEST(CsvOutput, OneRowPerFileAndEveryFieldAsTheJsonHasIt) {
             const std::string& name = header[col];
             std::string expected;
             // The inspection's file figures have columns of their own.
-            const json& holder = record.contains("inspection") && record.at("inspection").contains(name)
-                                     ? record.at("inspection")
-                                     : record;
+            const json& holder =
+                record.contains("inspection") && record.at("inspection").contains(name)
+                    ? record.at("inspection")
+                    : record;
             if (holder.contains(name)) {
                 const json& value = holder.at(name);
                 if (value.is_string()) {

@@ -21,10 +21,11 @@ RiffWalk walked(const Bytes& bytes, const container::WalkLimits& limits = {}) {
 }
 
 Bytes videoHeaderList(const Bytes& extra = {}) {
-    const Bytes strh = concat({code("vids"), code("XVID"), Bytes(12, 0), le32(1), le32(25),
-                               le32(0), le32(5), Bytes(20, 0)});
+    const Bytes strh = concat({code("vids"), code("XVID"), Bytes(12, 0), le32(1), le32(25), le32(0),
+                               le32(5), Bytes(20, 0)});
     Bytes strl = concat({code("strl"), chunk("strh", strh), chunk("strf", Bytes(40, 0)), extra});
-    const Bytes strlList = concat({code("LIST"), le32(static_cast<std::int32_t>(strl.size())), strl});
+    const Bytes strlList =
+        concat({code("LIST"), le32(static_cast<std::int32_t>(strl.size())), strl});
     return list("hdrl", {chunk("avih", mainHeaderData({})), strlList});
 }
 
@@ -46,8 +47,8 @@ Bytes openDmlFile(const std::vector<int>& order) {
     const std::size_t superSize = 24 + 16 * order.size();
     const Bytes hdrl = videoHeaderList(chunk("indx", Bytes(superSize, 0)));
     const auto standardIndex = [](int count) {
-        return chunk("ix00", concat({le16(2), Bytes{0, 1}, le32(count), code("00dc"),
-                                     Bytes(12, 0), Bytes(8 * static_cast<std::size_t>(count), 0)}));
+        return chunk("ix00", concat({le16(2), Bytes{0, 1}, le32(count), code("00dc"), Bytes(12, 0),
+                                     Bytes(8 * static_cast<std::size_t>(count), 0)}));
     };
     const Bytes first = riff("AVI ", {hdrl, list("movi", {frames(3, 10), standardIndex(3)})});
     const Bytes second = riff("AVIX", {list("movi", {frames(2, 10), standardIndex(2)})});
@@ -110,7 +111,7 @@ TEST(RiffWalk, ReadsHeadersAndIndexesOnly) {
     EXPECT_LT(walk.bytesRead, 6 * 4096);
 
     Bytes absurd = riff("AVI ", {videoHeaderList(), chunk("idx1", Bytes(32, 0))});
-    put32(absurd, 4, 0x7FFF'FFF0);                        // the RIFF claims 2 GiB
+    put32(absurd, 4, 0x7FFF'FFF0);                       // the RIFF claims 2 GiB
     put32(absurd, absurd.size() - 32 - 4, 0x7FFF'FF00);  // and so does its index
     const RiffWalk cut = walked(absurd);
     EXPECT_TRUE(cut.endsInsideChunk);
@@ -142,8 +143,12 @@ TEST(RiffWalk, StreamNumbersOfChunkIds) {
     const struct {
         const char* id;
         std::optional<int> number;
-    } cases[] = {{"00dc", 0}, {"01wb", 1}, {"99dc", 99}, {"ix00", std::nullopt},
-                 {"rec ", std::nullopt}, {"0xdc", std::nullopt}};
+    } cases[] = {{"00dc", 0},
+                 {"01wb", 1},
+                 {"99dc", 99},
+                 {"ix00", std::nullopt},
+                 {"rec ", std::nullopt},
+                 {"0xdc", std::nullopt}};
     for (const auto& c : cases) {
         EXPECT_EQ(container::streamNumberOf(container::fourCc(c.id)), c.number) << c.id;
     }

@@ -21,18 +21,18 @@ using report::Verdict;
 enum class IndexShape { Idx1, None, PastEnd, WrongIds };
 
 struct Shape {
-    int frames = 10;                              // video chunks of 100 bytes
+    int frames = 10;  // video chunks of 100 bytes
     std::vector<std::int32_t> sound = std::vector<std::int32_t>(10, 400);
-    std::int16_t blockAlign = 4;                  // 1152 gives the report's "(VBR)"
-    std::optional<std::int32_t> headerFrames;     // avih: the frame count, by default `frames`
-    std::optional<std::int32_t> videoLength;      // strh: the length, by default `frames`
+    std::int16_t blockAlign = 4;               // 1152 gives the report's "(VBR)"
+    std::optional<std::int32_t> headerFrames;  // avih: the frame count, by default `frames`
+    std::optional<std::int32_t> videoLength;   // strh: the length, by default `frames`
     IndexShape index = IndexShape::Idx1;
-    std::string writer;                           // INFO ISFT when set
-    int avixFrames = 0;                           // frames in a second RIFF (AVIX)
+    std::string writer;  // INFO ISFT when set
+    int avixFrames = 0;  // frames in a second RIFF (AVIX)
 };
 
-Bytes streamList(std::string_view type, std::int32_t scale, std::int32_t rate,
-                 std::int32_t length, std::int32_t sampleSize, const Bytes& format) {
+Bytes streamList(std::string_view type, std::int32_t scale, std::int32_t rate, std::int32_t length,
+                 std::int32_t sampleSize, const Bytes& format) {
     const Bytes strh = concat({code(type), code(type == "vids" ? "XVID" : ""), le32(0), le32(0),
                                le32(0), le32(scale), le32(rate), le32(0), le32(length), le32(0),
                                le32(-1), le32(sampleSize), le32(0), le32(0)});
@@ -67,15 +67,15 @@ Bytes fileOf(const Shape& s) {
     for (std::int32_t size : s.sound) soundBytes += size;
     MainHeaderPlan main;
     main.totalFrames = s.headerFrames.value_or(s.frames);
-    const Bytes videoFormat = concat({le32(40), le32(320), le32(240), le16(1), le16(24),
-                                      code("XVID"), Bytes(20, 0)});
-    const Bytes soundFormat = concat({le16(1), le16(2), le32(2500), le32(10'000),
-                                      le16(s.blockAlign), le16(16), le16(0)});
+    const Bytes videoFormat =
+        concat({le32(40), le32(320), le32(240), le16(1), le16(24), code("XVID"), Bytes(20, 0)});
+    const Bytes soundFormat =
+        concat({le16(1), le16(2), le32(2500), le32(10'000), le16(s.blockAlign), le16(16), le16(0)});
     const Bytes hdrl = list(
-        "hdrl", {chunk("avih", mainHeaderData(main)),
-                 streamList("vids", 1, 25, s.videoLength.value_or(s.frames + s.avixFrames), 0,
-                            videoFormat),
-                 streamList("auds", 1, 2500, soundBytes / 4, 4, soundFormat)});
+        "hdrl",
+        {chunk("avih", mainHeaderData(main)),
+         streamList("vids", 1, 25, s.videoLength.value_or(s.frames + s.avixFrames), 0, videoFormat),
+         streamList("auds", 1, 2500, soundBytes / 4, 4, soundFormat)});
     const Movie m = movie(s.frames, s.sound);
     Bytes entries = m.idx1;
     if (s.index == IndexShape::PastEnd) {
@@ -103,8 +103,8 @@ Bytes cut(Bytes bytes, std::size_t length) {
 // Where the movie list's type stands.
 std::size_t moviOffset(const Bytes& bytes) {
     const Bytes movi = code("movi");
-    return static_cast<std::size_t>(std::search(bytes.begin(), bytes.end(), movi.begin(), movi.end()) -
-                                    bytes.begin());
+    return static_cast<std::size_t>(
+        std::search(bytes.begin(), bytes.end(), movi.begin(), movi.end()) - bytes.begin());
 }
 
 std::set<std::string> codesOf(const Inspection& in) {
@@ -134,8 +134,8 @@ TEST(Inspection, VerdictsAndFindings) {
     Bytes conflict = whole;
     // The movie list claims 4 bytes fewer than its last chunk needs.
     const std::size_t moviAt = moviOffset(conflict);
-    const Bytes shorter = le32(static_cast<std::int32_t>(
-        conflict[moviAt - 4] + (conflict[moviAt - 3] << 8) - 4));
+    const Bytes shorter =
+        le32(static_cast<std::int32_t>(conflict[moviAt - 4] + (conflict[moviAt - 3] << 8) - 4));
     std::copy_n(shorter.begin(), 2, conflict.begin() + moviAt - 4);
     Bytes garbage = fileOf(noIndex);
     std::fill_n(garbage.begin() + moviAt + 4 + 108, 4, 0x01);  // the second chunk's id
@@ -149,21 +149,31 @@ TEST(Inspection, VerdictsAndFindings) {
         {"whole", whole, Verdict::Complete, {}},
         {"vbr mark, constant chunks", fileOf(vbrMarked), Verdict::Complete, {"vbr-in-cbr-header"}},
         {"no mark, varying chunks", fileOf(varying), Verdict::Complete, {"vbr-in-cbr-header"}},
-        {"stream longer than its index", fileOf(longStream), Verdict::Complete,
+        {"stream longer than its index",
+         fileOf(longStream),
+         Verdict::Complete,
          {"stream-length-mismatch"}},
         {"first RIFF only", fileOf(twoRiffs), Verdict::Complete, {"first-riff-only"}},
         {"header frames short", fileOf(shortHeader), Verdict::Damaged, {"frame-count-mismatch"}},
         {"no index", fileOf(noIndex), Verdict::Damaged, {"no-index"}},
         {"index past the end", fileOf(pastEnd), Verdict::Damaged, {"index-past-end"}},
-        {"index names other chunks", fileOf(wrongIds), Verdict::Damaged,
+        {"index names other chunks",
+         fileOf(wrongIds),
+         Verdict::Damaged,
          {"index-wrong-chunk", "frame-count-mismatch"}},
         {"chunk larger than its list", conflict, Verdict::Damaged, {"size-conflict"}},
         {"no chunk where one should be", garbage, Verdict::Damaged, {"structure-lost"}},
-        {"cut in the movie data", cut(whole, whole.size() - 500), Verdict::Truncated,
+        {"cut in the movie data",
+         cut(whole, whole.size() - 500),
+         Verdict::Truncated,
          {"truncated"}},
-        {"cut inside a chunk header", cut(whole, moviAt + 4 + 3), Verdict::Truncated,
+        {"cut inside a chunk header",
+         cut(whole, moviAt + 4 + 3),
+         Verdict::Truncated,
          {"truncated"}},
-        {"cut in the header list", cut(whole, 100), Verdict::Truncated,
+        {"cut in the header list",
+         cut(whole, 100),
+         Verdict::Truncated,
          {"truncated", "no-header-list"}},
     };
     for (const auto& c : cases) {
@@ -222,8 +232,8 @@ TEST(Inspection, ACutFileSaysWhatIsMissingAndWhatPlays) {
     ASSERT_FALSE(in.findings.empty());
     const std::size_t missing = whole.size() - part.size();
     ASSERT_TRUE(missing >= 1000 && missing < 10'000);
-    const std::string grouped = std::to_string(missing / 1000) + "," +
-                                std::to_string(missing % 1000 + 1000).substr(1);
+    const std::string grouped =
+        std::to_string(missing / 1000) + "," + std::to_string(missing % 1000 + 1000).substr(1);
     EXPECT_EQ(in.findings[0].english.rfind("the file ends " + grouped + " bytes (", 0), 0u)
         << in.findings[0].english;
     EXPECT_NE(in.findings[0].english.find("it plays 0.32 s of 0.80 s"), std::string::npos)

@@ -37,7 +37,9 @@ std::string output(const std::string& command) {
     return text;
 }
 
-bool haveTools() { return std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0; }
+bool haveTools() {
+    return std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0;
+}
 
 // ffprobe's duration of each stream, in file order; NaN where it gives none.
 std::vector<double> ffprobeDurations(const fs::path& file) {
@@ -45,17 +47,20 @@ std::vector<double> ffprobeDurations(const fs::path& file) {
                                     file.string() + "'"));
     std::vector<double> durations;
     for (std::string line; std::getline(lines, line);) {
-        durations.push_back(line.starts_with("N/A") ? std::nan("") : std::strtod(line.c_str(), nullptr));
+        durations.push_back(line.starts_with("N/A") ? std::nan("")
+                                                    : std::strtod(line.c_str(), nullptr));
     }
     return durations;
 }
 
 std::uint32_t u32At(const Bytes& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) |
+           (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
 std::size_t find(const Bytes& b, std::string_view what, std::size_t from = 0) {
-    const auto it = std::search(b.begin() + static_cast<std::ptrdiff_t>(from), b.end(), what.begin(), what.end());
+    const auto it = std::search(b.begin() + static_cast<std::ptrdiff_t>(from), b.end(),
+                                what.begin(), what.end());
     return static_cast<std::size_t>(it - b.begin());
 }
 
@@ -67,7 +72,8 @@ std::map<int, std::int64_t> plainWalk(const Bytes& b) {
     for (std::size_t at = movi + 4; at + 8 <= end;) {
         const std::size_t size = u32At(b, at + 4);
         if (at + 8 + size > b.size()) break;
-        if (std::isdigit(b[at]) && std::isdigit(b[at + 1])) ++counts[(b[at] - '0') * 10 + (b[at + 1] - '0')];
+        if (std::isdigit(b[at]) && std::isdigit(b[at + 1]))
+            ++counts[(b[at] - '0') * 10 + (b[at + 1] - '0')];
         at += 8 + size + (size & 1);
     }
     return counts;
@@ -96,8 +102,9 @@ TEST(InspectionTruth, AgreesWithFfprobeAndAPlainWalk) {
     };
     for (const auto& make : makes) {
         const fs::path whole = folder / make.name;
-        ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y" + sources + make.options + " '" +
-                               whole.string() + "'").c_str()),
+        ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y" + sources + make.options +
+                               " '" + whole.string() + "'")
+                                  .c_str()),
                   0)
             << make.name;
         const Bytes bytes = readFile(whole);
@@ -106,7 +113,9 @@ TEST(InspectionTruth, AgreesWithFfprobeAndAPlainWalk) {
         std::vector<std::pair<std::string, Verdict>> copies = {{make.name, Verdict::Complete}};
         for (int percent : {30, 60, 90}) {
             const std::string name = std::to_string(percent) + "-" + make.name;
-            writeFile(folder / name, Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() * percent / 100)));
+            writeFile(folder / name,
+                      Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(
+                                                               bytes.size() * percent / 100)));
             copies.emplace_back(name, Verdict::Truncated);
         }
         const std::size_t idx1 = find(bytes, "idx1", find(bytes, "movi"));
@@ -118,7 +127,8 @@ TEST(InspectionTruth, AgreesWithFfprobeAndAPlainWalk) {
         Bytes pastEnd = bytes;
         for (std::size_t e = idx1 + 8; e + 16 <= bytes.size(); e += 16) {
             const Bytes moved = le32(static_cast<std::int32_t>(u32At(bytes, e + 8) + bytes.size()));
-            std::copy(moved.begin(), moved.end(), pastEnd.begin() + static_cast<std::ptrdiff_t>(e + 8));
+            std::copy(moved.begin(), moved.end(),
+                      pastEnd.begin() + static_cast<std::ptrdiff_t>(e + 8));
         }
         writeFile(folder / ("pastend-" + std::string(make.name)), pastEnd);
         copies.emplace_back("pastend-" + std::string(make.name), Verdict::Damaged);
@@ -134,10 +144,12 @@ TEST(InspectionTruth, AgreesWithFfprobeAndAPlainWalk) {
             const auto walkedCounts = plainWalk(readFile(file));
             for (std::size_t s = 0; s < in.streams.size(); ++s) {
                 if (!std::isnan(probed[s])) {
-                    EXPECT_NEAR(in.streams[s].durationSeconds, probed[s], 1 / 25.0) << name << " " << s;
+                    EXPECT_NEAR(in.streams[s].durationSeconds, probed[s], 1 / 25.0)
+                        << name << " " << s;
                 }
                 const auto found = walkedCounts.find(static_cast<int>(s));
-                EXPECT_EQ(in.streams[s].presentChunks, found == walkedCounts.end() ? 0 : found->second)
+                EXPECT_EQ(in.streams[s].presentChunks,
+                          found == walkedCounts.end() ? 0 : found->second)
                     << name << " " << s;
             }
         }
