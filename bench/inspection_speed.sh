@@ -56,3 +56,8 @@ hyperfine --warmup 3 --runs 20 --ignore-failure --style basic \
     -n "cut 700 MB, no index" "$report --check $work/cut.avi"
 hyperfine --warmup 1 --runs 5 --ignore-failure --style basic \
     -n "$count small files" "$report --check $work/folder"
+# In-process, without the program's start: the bench preset's analysis_bench.
+bench="$build/bench/analysis_bench"
+if [ -x "$bench" ]; then
+    STROVANIK_INSPECT_FILES="$work/odml.avi $work/cut.avi" "$bench" --benchmark_filter=inspect
+fi
