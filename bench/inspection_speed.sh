@@ -56,6 +56,11 @@ hyperfine --warmup 3 --runs 20 --ignore-failure --style basic \
     -n "cut 700 MB, no index" "$report --check $work/cut.avi"
 hyperfine --warmup 1 --runs 5 --ignore-failure --style basic \
     -n "$count small files" "$report --check $work/folder"
+# The OpenDML file against ffprobe and a plain walk, as the test suite checks small files.
+tests="$build/tests/report_tests"
+if [ -x "$tests" ]; then
+    STROVANIK_LARGE_AVI="$work/odml.avi" "$tests" --gtest_filter='InspectionTruth.ALargeFile*'
+fi
 # In-process, without the program's start: the bench preset's analysis_bench.
 bench="$build/bench/analysis_bench"
 if [ -x "$bench" ]; then
