@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs the libFuzzer targets for a given time each: the whole analysis on arbitrary bytes, and
-# the number forms on arbitrary field values. Builds them with clang under AddressSanitizer and
+# Runs the libFuzzer targets for a given time each: the whole analysis on arbitrary bytes, the
+# number forms on arbitrary field values, and the walk of a whole file's structure. Builds them with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer in build/fuzz, installing clang when it is missing.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     SECONDS per target (default 600);
-#                                             TARGET: analysis, number_forms (default both)
+#                                             TARGET: analysis, number_forms, walk (default
+#                                             all three)
 #   STROVANIK_FUZZ_MERGE=1 scripts/fuzz.sh    also adds the inputs that reached new code to
 #                                             tests/fuzzing/corpus/TARGET (to be committed;
 #                                             the test suite replays them)
@@ -29,12 +30,12 @@ fi
 shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-    targets=(analysis number_forms)
+    targets=(analysis number_forms walk)
 fi
 for target in "${targets[@]}"; do
     case "$target" in
-        analysis | number_forms) ;;
-        *) say "fuzz.sh: no target named $target (analysis, number_forms)"; exit 2 ;;
+        analysis | number_forms | walk) ;;
+        *) say "fuzz.sh: no target named $target (analysis, number_forms, walk)"; exit 2 ;;
     esac
 done
 
@@ -62,6 +63,11 @@ for target in "${targets[@]}"; do
         seeds+=("tests/fuzzing/regressions/$target")
     fi
     max_len=4096
+    if [ "$target" = walk ]; then
+        # AVI files of every shape the analysis's corpus holds, and cut and damaged ones.
+        seeds+=(samples tests/fuzzing/corpus/analysis)
+        max_len=140000
+    fi
     if [ "$target" = analysis ]; then
         seeds+=(samples)
         # Room for files that cross the scan's first 64 KiB block.

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/check_output.h"
 #include "cli/collection.h"
 #include "cli/csv_output.h"
 #include "cli/file_analysis.h"
@@ -14,6 +15,7 @@
 #include "cli/ordered_pool.h"
 #include "cli/progress.h"
 #include "cli/report_command.h"
+#include "container/text_encoding.h"
 
 namespace strovanik::cli {
 
@@ -97,14 +99,30 @@ std::string namingTheFile(const std::string& path, const std::string& messages) 
     return named;
 }
 
+// A file's output in every format but the text reports: one analysis, serialised.
 FileOutput recordOutput(const std::string& path, const BatchSettings& settings) {
-    const FileAnalysis analysis = analysePath(path, settings.layout);
-    const bool csv = settings.format == OutputFormat::Csv;
-    const Record record = fileRecord(analysis, settings.layout, csv);
+    const FileAnalysis analysis = analysePath(path, settings.layout, true);
+    const report::Outcome& outcome = analysis.result.outcome;
     FileOutput output;
-    output.status = exitStatusOf(analysis.outcome);
-    output.text = csv ? csvRow(record) : compactJson(record);
-    if (auto line = messageLine(path, analysis.outcome)) output.messages = *line + "\n";
+    output.status = settings.check ? checkStatusOf(analysis.result) : exitStatusOf(outcome);
+    switch (settings.format) {
+        case OutputFormat::Text:
+            output.text = checkText(analysis, settings.layout);
+            if (settings.cp949) output.text = container::encodeCp949(output.text);
+            break;
+        case OutputFormat::Csv:
+            output.text = csvRow(fileRecord(analysis, settings.layout, RecordShape::Row));
+            break;
+        case OutputFormat::Json:
+        case OutputFormat::JsonLines:
+            output.text =
+                compactJson(fileRecord(analysis, settings.layout,
+                                       settings.check ? RecordShape::Check : RecordShape::Full));
+            break;
+    }
+    const auto line =
+        settings.check ? checkMessageLine(path, analysis.result) : messageLine(path, outcome);
+    if (line) output.messages = *line + "\n";
     return output;
 }
 
@@ -148,7 +166,7 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
         pending.clear();
     };
     const auto produce = [&](const std::string& path) {
-        FileOutput output = settings.format == OutputFormat::Text
+        FileOutput output = settings.format == OutputFormat::Text && !settings.check
                                 ? textOutput(path, several, textReporter)
                                 : recordOutput(path, settings);
         if (several) output.messages = namingTheFile(path, output.messages);

@@ -29,6 +29,8 @@ struct BatchSettings {
     std::istream* list = nullptr;
     std::string listName;
     char listSeparator = '\n';
+    bool check = false;      // --check: verdicts instead of reports
+    bool cp949 = false;      // text output in CP949 instead of UTF-8
 };
 
 // Writes the report of one file as --format text prints it, and its messages on `err`;

@@ -56,6 +56,12 @@ const std::vector<std::string_view>& csvColumns() {
         "channelClass2",
         "audioBitrate2",
         "vbr2",
+        "verdict",
+        "durationSeconds",
+        "playableSeconds",
+        "presentPercent",
+        "index",
+        "writer",
     };
     return columns;
 }

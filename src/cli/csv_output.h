@@ -8,10 +8,11 @@
 
 // One row per file for spreadsheets, after RFC 4180: a header row, fields separated by
 // commas, CR LF after every row, and a field quoted when it holds a comma, a quote, a line
-// break or a space at either end (codec texts begin with one, size texts end with one).
+// break or a space at either end.
 namespace strovanik::cli {
 
-// The column names, in order: the file, what went wrong, the texts, then every figure.
+// The column names, in order: the file, what went wrong, the texts, every figure, then the
+// inspection's verdict and file figures.
 const std::vector<std::string_view>& csvColumns();
 
 std::string csvHeaderRow();

@@ -1,27 +1,14 @@
 #include "cli/file_analysis.h"
 
 #include "cli/report_command.h"
-#include "container/file_source.h"
 
 namespace strovanik::cli {
 
 using report::Outcome;
 
-FileAnalysis analysePath(const std::string& path, report::ReportLayout layout) {
-    FileAnalysis analysis;
-    analysis.path = path;
-    auto opened = container::FileSource::open(path);
-    if (opened.status != container::FileSource::OpenStatus::Opened) {
-        analysis.outcome.status = opened.status == container::FileSource::OpenStatus::Missing
-                                      ? Outcome::Status::Missing
-                                      : Outcome::Status::Unreadable;
-        analysis.outcome.problem = opened.reason;
-        return analysis;
-    }
-    analysis.fileSize = opened.source->size();
-    const report::AnalysisRequest request{report::bareFileName(path), analysis.fileSize, layout};
-    analysis.outcome = report::analyse(*opened.source, request);
-    return analysis;
+FileAnalysis analysePath(const std::string& path, report::ReportLayout layout, bool inspect) {
+    report::AnalysisRequest request{report::bareFileName(path), 0, layout, inspect};
+    return {path, report::examineFile(path, request)};
 }
 
 int exitStatusOf(const Outcome& outcome) {

@@ -15,12 +15,12 @@ inline constexpr std::string_view kProgramName = "strovanik-report";
 
 struct FileAnalysis {
     std::string path;  // as given on the command line or found in a folder
-    report::Outcome outcome;
-    std::int64_t fileSize = 0;  // the length measured when the file was opened
+    report::FileResult result;
 };
 
-// Opens `path` read-only once and analyses it in `layout`.
-FileAnalysis analysePath(const std::string& path, report::ReportLayout layout);
+// Opens `path` read-only once and analyses it in `layout`, with `inspect` walking the whole
+// file too.
+FileAnalysis analysePath(const std::string& path, report::ReportLayout layout, bool inspect);
 
 // The file's exit status: 0 reported in full, 1 not reported, 3 the report ended early.
 int exitStatusOf(const report::Outcome& outcome);

@@ -12,18 +12,12 @@ namespace {
 
 using container::AviHeaderSet;
 using container::AviStreamRecord;
-using report::DerivedMeasures;
-using report::FigureError;
 using report::Outcome;
 
-// A figure, or null when computing it fails.
-template <typename Compute>
-Record figure(Compute compute) {
-    try {
-        return Record(compute());
-    } catch (const FigureError&) {
-        return Record(nullptr);
-    }
+// A figure's value, or null when it could not be worked out.
+template <typename T>
+Record figure(const report::Figure<T>& f) {
+    return f.value ? Record(*f.value) : Record(nullptr);
 }
 
 std::string_view qualityGradeName(report::QualityGrade grade) {
@@ -104,68 +98,62 @@ Record audioStreamRecord(const AviStreamRecord& s) {
     return r;
 }
 
-// The scan reads a stream list into the video record only when its stream type is vids,
-// and the record starts with that same type, so the type tells whether one was found.
-bool hasVideoStream(const AviHeaderSet& headers) {
-    return container::upperCased(headers.videoStream.fccType()) == container::fourCc("VIDS");
-}
-
-std::string shownMakeInfo(const AviHeaderSet& headers, report::ReportLayout layout) {
-    const bool english = layout == report::ReportLayout::English;
-    const std::string normalized = container::normalizedMakeInfo(
-        headers, english ? "unknown" : "알수없음", english ? "editing" : "편집됨");
-    return std::string(report::insertedText(normalized));
-}
-
-void addAudioFigures(Record& r, const AviStreamRecord& audio, std::string_view suffix) {
-    r["channelClass" + std::string(suffix)] =
-        channelClassName(DerivedMeasures::channelClass(audio));
-    r["audioBitrate" + std::string(suffix)] = DerivedMeasures::audioBitrate(audio);
-    r["vbr" + std::string(suffix)] = !DerivedMeasures::vbrMark(audio).empty();
+void addSoundFigures(Record& r, const report::SoundFigures& sound, std::string_view suffix) {
+    r["channelClass" + std::string(suffix)] = channelClassName(sound.channelClass);
+    r["audioBitrate" + std::string(suffix)] = sound.audioBitrate;
+    r["vbr" + std::string(suffix)] = sound.vbr;
 }
 
 void addHeadersAndFigures(Record& r, const FileAnalysis& analysis, report::ReportLayout layout,
                           bool figuresOnly) {
-    const Outcome& outcome = analysis.outcome;
+    const Outcome& outcome = analysis.result.outcome;
     const AviHeaderSet& h = *outcome.headers;
-    const DerivedMeasures m(h, analysis.fileSize, outcome.riffSize,
-                            outcome.runTime.value_or(report::RunTime{}));
-    const bool hasAudio = m.hasAudio();
-    const bool hasSecondAudio = m.hasSecondAudio();
+    const report::Figures& f = *analysis.result.figures;
 
     if (!figuresOnly) {
         r["mainHeader"] = mainHeaderRecord(h.mainHeader);
-        if (hasVideoStream(h)) r["videoStream"] = videoStreamRecord(h.videoStream);
-        if (hasAudio) r["audioStream1"] = audioStreamRecord(h.audioStream1);
-        if (hasSecondAudio) r["audioStream2"] = audioStreamRecord(h.audioStream2);
+        if (f.hasVideo) r["videoStream"] = videoStreamRecord(h.videoStream);
+        if (f.hasAudio) r["audioStream1"] = audioStreamRecord(h.audioStream1);
+        if (f.hasSecondAudio) r["audioStream2"] = audioStreamRecord(h.audioStream2);
     }
-    r["makeInfo"] = shownMakeInfo(h, layout);
-    r["videoCodecText"] = outcome.codecs.videoCodecText;
-    if (hasAudio) r["audioCodecText1"] = outcome.codecs.audioCodecText1;
-    if (hasSecondAudio) r["audioCodecText2"] = outcome.codecs.audioCodecText2;
+    r["makeInfo"] = report::valueText(report::shownMakeInfo(h, layout));
+    r["videoCodecText"] = report::valueText(outcome.codecs.videoCodecText);
+    if (f.hasAudio) r["audioCodecText1"] = report::valueText(outcome.codecs.audioCodecText1);
+    if (f.hasSecondAudio) r["audioCodecText2"] = report::valueText(outcome.codecs.audioCodecText2);
 
-    // The running time failed when the analysis could not compute it; so do the rates
-    // that divide by it.
-    const bool timed = outcome.runTime.has_value();
-    const auto timedFigure = [&](auto compute) {
-        return timed ? figure(compute) : Record(nullptr);
-    };
-    const report::RunTime t = outcome.runTime.value_or(report::RunTime{});
-    r["runSeconds"] = timedFigure([&] { return t.runSeconds; });
-    r["runHours"] = timedFigure([&] { return t.runHours; });
-    r["runMinutes"] = timedFigure([&] { return t.runMinutes; });
-    r["runRestSeconds"] = timedFigure([&] { return t.runRestSeconds; });
-    r["sizeMegabytes"] = figure([&] { return m.sizeMegabytes(); });
-    r["sizeMegabytesText"] = figure([&] { return m.sizeMegabytesText(); });
-    r["totalRate"] = timedFigure([&] { return m.totalRate(); });
-    r["framesPerSecond"] = figure([&] { return m.framesPerSecond(); });
-    r["pictureRatio"] = figure([&] { return m.pictureRatio(); });
-    r["videoBitrate"] = timedFigure([&] { return m.videoBitrate(); });
-    r["qualityGrade"] = qualityGradeName(m.qualityGrade());
-    r["hasAudio"] = hasAudio;
-    r["hasSecondAudio"] = hasSecondAudio;
-    if (hasAudio) addAudioFigures(r, h.audioStream1, "1");
-    if (hasSecondAudio) addAudioFigures(r, h.audioStream2, "2");
+    const auto& t = f.runTime.value;
+    r["runSeconds"] = t ? Record(t->runSeconds) : Record(nullptr);
+    r["runHours"] = t ? Record(t->runHours) : Record(nullptr);
+    r["runMinutes"] = t ? Record(t->runMinutes) : Record(nullptr);
+    r["runRestSeconds"] = t ? Record(t->runRestSeconds) : Record(nullptr);
+    r["sizeMegabytes"] = figure(f.sizeMegabytes);
+    r["sizeMegabytesText"] = figure(f.sizeMegabytesText);
+    r["totalRate"] = figure(f.totalRate);
+    r["framesPerSecond"] = figure(f.framesPerSecond);
+    r["pictureRatio"] = figure(f.pictureRatio);
+    r["videoBitrate"] = figure(f.videoBitrate);
+    r["qualityGrade"] = qualityGradeName(f.qualityGrade);
+    r["hasAudio"] = f.hasAudio;
+    r["hasSecondAudio"] = f.hasSecondAudio;
+    if (f.sound1) addSoundFigures(r, *f.sound1, "1");
+    if (f.sound2) addSoundFigures(r, *f.sound2, "2");
+}
+
+Record optionalNumber(const auto& value) { return value ? Record(*value) : Record(nullptr); }
+
+Record streamFactsRecord(const report::StreamFacts& s) {
+    Record r;
+    r["type"] = s.type;
+    r["handler"] = s.handler;
+    r["formatTag"] = optionalNumber(s.formatTag);
+    r["headerLength"] = s.headerLength;
+    r["durationSeconds"] = s.durationSeconds;
+    r["indexedChunks"] = optionalNumber(s.indexedChunks);
+    r["presentChunks"] = s.presentChunks;
+    r["bytes"] = s.bytes;
+    r["bitrateKbps"] = optionalNumber(s.bitrateKbps);
+    r["vbr"] = s.vbr;
+    return r;
 }
 
 // The figures that a record holds when the analysis stopped before the headers were read.
@@ -175,25 +163,71 @@ constexpr std::string_view kCommonFigures[] = {
     "qualityGrade",      "hasAudio",  "hasSecondAudio",
 };
 
+bool recognised(const Outcome& outcome) {
+    return outcome.status == Outcome::Status::Refused ||
+           outcome.status == Outcome::Status::Reported;
+}
+
+Record kindOf(const Outcome& outcome) {
+    return recognised(outcome) ? Record(container::containerKindName(outcome.kind))
+                               : Record(nullptr);
+}
+
 }  // namespace
 
-Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout, bool figuresOnly) {
-    const Outcome& outcome = analysis.outcome;
+Record inspectionRecord(const report::Inspection& in) {
+    Record r;
+    r["verdict"] = report::verdictName(in.verdict);
+    r["durationSeconds"] = in.durationSeconds;
+    r["playableSeconds"] = in.playableSeconds;
+    r["presentPercent"] = in.presentPercent;
+    r["index"] = report::indexKindName(in.index);
+    r["writer"] = optionalNumber(in.writer);
+    r["streams"] = Record::array();
+    for (const report::StreamFacts& s : in.streams) r["streams"].push_back(streamFactsRecord(s));
+    r["findings"] = Record::array();
+    for (const report::Finding& f : in.findings) {
+        r["findings"].push_back({{"code", report::findingCodeName(f.code)},
+                                 {"english", f.english},
+                                 {"korean", f.korean}});
+    }
+    return r;
+}
+
+Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout, RecordShape shape) {
+    const Outcome& outcome = analysis.result.outcome;
+    const auto& inspection = analysis.result.inspection;
     Record r;
     r["path"] = analysis.path;
-    const bool recognised =
-        outcome.status == Outcome::Status::Refused || outcome.status == Outcome::Status::Reported;
-    r["kind"] = recognised ? Record(container::containerKindName(outcome.kind)) : Record(nullptr);
+    r["kind"] = kindOf(outcome);
+    if (shape == RecordShape::Check) {
+        r["inspection"] = inspection ? inspectionRecord(*inspection) : Record(nullptr);
+        return r;
+    }
     r["complete"] = outcome.status == Outcome::Status::Reported && outcome.complete;
     if (auto problem = problemText(outcome)) r["error"] = *problem;
     if (outcome.status != Outcome::Status::Reported) return r;
 
+    const bool figuresOnly = shape == RecordShape::Row;
     if (!figuresOnly) r["report"] = outcome.report;
-    if (outcome.headers) {
+    if (outcome.headers && analysis.result.figures) {
         addHeadersAndFigures(r, analysis, layout, figuresOnly);
     } else {
         // The scan gave up: nothing past it was computed.
         for (std::string_view name : kCommonFigures) r[std::string(name)] = nullptr;
+    }
+    if (figuresOnly) {
+        // A row carries the inspection's file figures in columns of their own.
+        if (inspection) {
+            r["verdict"] = report::verdictName(inspection->verdict);
+            r["durationSeconds"] = inspection->durationSeconds;
+            r["playableSeconds"] = inspection->playableSeconds;
+            r["presentPercent"] = inspection->presentPercent;
+            r["index"] = report::indexKindName(inspection->index);
+            r["writer"] = optionalNumber(inspection->writer);
+        }
+    } else {
+        r["inspection"] = inspection ? inspectionRecord(*inspection) : Record(nullptr);
     }
     return r;
 }

@@ -17,12 +17,20 @@ using Record = nlohmann::ordered_json;
 // not be read), "complete" and, unless it was reported in full, "error". A reported file
 // adds "report" (the text as --format text prints it, in UTF-8), and, when its headers were
 // read, the raw records, the codec texts, the shown make-info and every figure under its
-// own name; a figure that could not be computed is null. The records and figures of a
-// stream that is not there are left out, so null always means "failed".
-// With `figuresOnly`, the report text and the raw records are left out: what a row of a
-// table needs.
+// own name; a figure that could not be computed is null; and "inspection". The records and figures
+// of a stream that is not there are left out, so null always means "failed". Every record
+// serialises the file's one result; none works a figure out again. The texts are values: the
+// padding and leading spaces that line them up in the report are left out.
+enum class RecordShape {
+    Full,   // --format json and jsonl: the report, the records, the figures, "inspection"
+    Row,    // a row of a table: the figures and the inspection's file figures, no report
+    Check,  // --check: "path", "kind" and "inspection" (null for a file that is not AVI)
+};
 Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout,
-                  bool figuresOnly = false);
+                  RecordShape shape = RecordShape::Full);
+
+// The "inspection" object: the verdict, the file's figures, its streams and its findings.
+Record inspectionRecord(const report::Inspection& inspection);
 
 // The record as one line of compact JSON (no line end). Text that is not valid UTF-8 (a
 // file name in another encoding) shows U+FFFD in place of the bad bytes.

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "cli/batch.h"
+#include "cli/file_analysis.h"
 #include "container/text_encoding.h"
 #include "report/analysis.h"
 
@@ -24,6 +25,7 @@ struct Options {
     std::string encoding = "utf-8";
     std::string format = "text";
     bool recursive = false;
+    bool check = false;
     unsigned jobs = 0;
     std::vector<std::string> files;
     std::string filesFrom;  // a list of files, "-" for standard input
@@ -39,8 +41,7 @@ ReportLayout layoutNamed(const std::string& name) {
 // Analyses one file and writes its report and messages; returns its exit status.
 int reportOne(const std::string& path, const Options& options, std::ostream& out,
               std::ostream& err) {
-    const Outcome outcome =
-        report::analyseFile(path, report::bareFileName(path), layoutNamed(options.layout));
+    const Outcome outcome = analysePath(path, layoutNamed(options.layout), false).result.outcome;
     switch (outcome.status) {
         case Outcome::Status::Missing:
             err << kProgram << ": " << path << ": no such file\n";
@@ -95,6 +96,9 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
                    "per file)")
         ->transform(CLI::IsMember({"text", "json", "jsonl", "csv"}, CLI::ignore_case))
         ->option_text("text|json|jsonl|csv");
+    app.add_flag("--check", options.check,
+                 "Say whether each file is whole (complete, truncated or damaged) and what it "
+                 "really holds, from a walk of its whole structure, instead of its report");
     app.add_flag("-r,--recursive", options.recursive,
                  "In folders, take the AVI files of the folders below them too");
     app.add_option("-j,--jobs", options.jobs, "Files analysed at once, 1 to 16 (default: 2 to 4)")
@@ -115,8 +119,8 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
     app.footer(
         "--encoding applies to text output; json, jsonl and csv are always UTF-8.\n"
         "Exit status: 0 all reported, 1 a file not reported (missing, unreadable, not an "
-        "AVI file) or a folder without AVI files, 2 usage error, 3 a report ended early; "
-        "with several files the highest.");
+        "AVI file) or a folder without AVI files, 2 usage error, 3 a report ended early, 4 "
+        "(--check) a file is truncated or damaged; with several files the highest.");
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     std::ifstream listFile;
@@ -153,6 +157,8 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
             batch.list = &listFile;
         }
     }
+    batch.check = options.check;
+    batch.cp949 = options.encoding == "cp949";
     return runBatch(
         options.files, batch,
         [&options](const std::string& path, std::ostream& fileOut, std::ostream& fileErr) {

@@ -13,6 +13,7 @@ enum ExitStatus : int {
     kExitNotReported = 1,  // not an AVI file, or a file that is missing or cannot be read
     kExitUsage = 2,
     kExitIncomplete = 3,  // the report ended early
+    kExitDamaged = 4,     // --check: a file is truncated or damaged
 };
 
 // Runs strovanik-report with its arguments (without the program name) and returns the exit

@@ -218,13 +218,7 @@ std::optional<AviHeaderSet> scanAviHeaders(ByteSource& source) {
                 if (streamType == fourCc("VIDS")) {
                     headers.videoStream = record;
                 } else if (streamType == fourCc("AUDS")) {
-                    if (headers.audioState == 1) {
-                        headers.audioStream1 = record;
-                        headers.audioState = 3;
-                    } else {
-                        headers.audioStream2 = record;
-                        headers.audioState = 2;
-                    }
+                    headers.addAudioStream(record);
                 }
             } else if (listType == fourCc("ODML")) {
                 if (!readMakeInfo(window, static_cast<std::int32_t>(offset + 1), headers)) {

@@ -45,6 +45,16 @@ std::int16_t AviStreamRecord::int16At(std::size_t at) const {
     return readInt16(std::span<const std::uint8_t, 2>(bytes_.data() + at, 2));
 }
 
+void AviHeaderSet::addAudioStream(const AviStreamRecord& record) {
+    if (audioState == kNoAudio) {
+        audioStream1 = record;
+        audioState = kOneAudio;
+    } else {
+        audioStream2 = record;
+        audioState = kTwoOrMoreAudio;
+    }
+}
+
 namespace {
 
 // Pads with spaces to 35 characters (a Hangul syllable counts as one character).

@@ -96,7 +96,17 @@ struct AviHeaderSet {
     AviStreamRecord audioStream1;
     AviStreamRecord audioStream2;
     std::array<std::uint8_t, kMakeInfoSize> makeInfo{};  // the bytes of the JUNK chunk
-    std::int16_t audioState = 1;  // 1: no audio stream, 3: exactly one, 2: two or more
+    std::int16_t audioState = kNoAudio;
+
+    // The audio state's values, as the reports have always counted sound streams.
+    static constexpr std::int16_t kNoAudio = 1;
+    static constexpr std::int16_t kOneAudio = 3;
+    static constexpr std::int16_t kTwoOrMoreAudio = 2;
+
+    // A sound stream list found by the scan: the first fills the first record, every later
+    // one replaces the second.
+    void addAudioStream(const AviStreamRecord& record);
+    bool hasSecondAudio() const { return audioState == kTwoOrMoreAudio; }
 };
 
 // The make-info text as the reports show it, in UTF-8: the unknown word when the field's

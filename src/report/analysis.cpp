@@ -19,14 +19,15 @@ CodecTexts nameCodecs(const container::AviHeaderSet& headers) {
                                                           headers.videoStream.biCompression());
     codecs.audioCodecText1 = catalogue::describeAudioFormat(
         static_cast<std::uint16_t>(headers.audioStream1.wFormatTag()));
-    if (headers.audioState == 2) {
+    if (headers.hasSecondAudio()) {
         codecs.audioCodecText2 = catalogue::describeAudioFormat(
             static_cast<std::uint16_t>(headers.audioStream2.wFormatTag()));
     }
     return codecs;
 }
 
-void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, Outcome& outcome) {
+void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, FileResult& result) {
+    Outcome& outcome = result.outcome;
     outcome.status = Outcome::Status::Reported;
     auto headers = container::scanAviHeaders(source);
     if (!headers) {
@@ -37,12 +38,18 @@ void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, O
     }
     outcome.headers = std::move(headers);
     outcome.codecs = nameCodecs(*outcome.headers);
+    Figure<RunTime> runTime;
     try {
-        outcome.runTime = computeRunTime(outcome.headers->mainHeader);
+        runTime.value = computeRunTime(outcome.headers->mainHeader);
     } catch (const FigureError& error) {
-        outcome.problem = error.what();
+        runTime.failure = error.what();
+    }
+    result.figures = computeFigures(*outcome.headers, request.fileSize, outcome.riffSize, runTime);
+    if (!runTime.value) {
+        outcome.problem = runTime.failure;
         return;
     }
+    outcome.runTime = runTime.value;
     const ReportInput input{*outcome.headers, request.fileName, request.fileSize,
                             outcome.riffSize, *outcome.runTime, outcome.codecs};
     // The size row never fails, and it comes before any row that can.
@@ -57,10 +64,21 @@ void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, O
     }
 }
 
+// The walk of the whole file, apart from the report: a file it cannot read keeps its report.
+void inspectAvi(container::ByteSource& source, FileResult& result) {
+    try {
+        result.inspection = inspect(source);
+    } catch (const container::ReadError&) {
+        result.inspection.reset();
+    }
+}
+
 }  // namespace
 
-Outcome analyse(container::ByteSource& source, const AnalysisRequest& request) {
-    Outcome outcome;
+FileResult examine(container::ByteSource& source, const AnalysisRequest& request) {
+    FileResult result;
+    result.fileSize = request.fileSize;
+    Outcome& outcome = result.outcome;
     std::array<std::uint8_t, 12> first{};
     try {
         container::readPadded(source, 0, first);
@@ -69,9 +87,9 @@ Outcome analyse(container::ByteSource& source, const AnalysisRequest& request) {
         outcome.riffSize = recognition.riffSize;
         if (recognition.kind != ContainerKind::Avi) {
             outcome.status = Outcome::Status::Refused;
-            return outcome;
+            return result;
         }
-        analyseAvi(source, request, outcome);
+        analyseAvi(source, request, result);
     } catch (const container::ReadError& error) {
         if (outcome.status == Outcome::Status::Reported) {
             // The scan had begun: like an abandoned scan, the report stays empty.
@@ -81,23 +99,34 @@ Outcome analyse(container::ByteSource& source, const AnalysisRequest& request) {
             outcome.status = Outcome::Status::Unreadable;
         }
         outcome.problem = error.what();
+        return result;
     }
-    return outcome;
+    if (request.inspect) inspectAvi(source, result);
+    return result;
+}
+
+FileResult examineFile(std::string_view utf8Path, AnalysisRequest request,
+                       std::optional<std::int64_t> fileSize) {
+    auto opened = container::FileSource::open(utf8Path);
+    if (opened.status != container::FileSource::OpenStatus::Opened) {
+        FileResult result;
+        result.outcome.status = opened.status == container::FileSource::OpenStatus::Missing
+                                    ? Outcome::Status::Missing
+                                    : Outcome::Status::Unreadable;
+        result.outcome.problem = opened.reason;
+        return result;
+    }
+    request.fileSize = fileSize.value_or(opened.source->size());
+    return examine(*opened.source, request);
+}
+
+Outcome analyse(container::ByteSource& source, const AnalysisRequest& request) {
+    return examine(source, request).outcome;
 }
 
 Outcome analyseFile(std::string_view utf8Path, std::string_view fileName, ReportLayout layout,
                     std::optional<std::int64_t> fileSize) {
-    auto opened = container::FileSource::open(utf8Path);
-    if (opened.status != container::FileSource::OpenStatus::Opened) {
-        Outcome outcome;
-        outcome.status = opened.status == container::FileSource::OpenStatus::Missing
-                             ? Outcome::Status::Missing
-                             : Outcome::Status::Unreadable;
-        outcome.problem = opened.reason;
-        return outcome;
-    }
-    const AnalysisRequest request{fileName, fileSize.value_or(opened.source->size()), layout};
-    return analyse(*opened.source, request);
+    return examineFile(utf8Path, {fileName, 0, layout}, fileSize).outcome;
 }
 
 }  // namespace strovanik::report
@@ -105,11 +134,7 @@ Outcome analyseFile(std::string_view utf8Path, std::string_view fileName, Report
 namespace strovanik::report {
 
 std::string_view bareFileName(std::string_view path) {
-#ifdef _WIN32
-    const std::size_t cut = path.find_last_of("\\/");
-#else
-    const std::size_t cut = path.find_last_of('/');
-#endif
+    const std::size_t cut = path.find_last_of(kPathSeparators);
     return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 

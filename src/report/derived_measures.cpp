@@ -109,7 +109,7 @@ bool DerivedMeasures::hasAudio() const {
     return container::upperCased(headers_.audioStream1.fccType()) == container::fourCc("AUDS");
 }
 
-bool DerivedMeasures::hasSecondAudio() const { return headers_.audioState == 2; }
+bool DerivedMeasures::hasSecondAudio() const { return headers_.hasSecondAudio(); }
 
 ChannelClass DerivedMeasures::channelClass(const container::AviStreamRecord& audio) {
     const std::int16_t channels = audio.nChannels();

@@ -35,7 +35,7 @@ void WriteEnglishReport(const ReportInput& in, std::string& report) {
     const auto& h = in.headers;
     const auto& main = h.mainHeader;
     const DerivedMeasures m(h, in.fileSize, in.riffSize, in.runTime);
-    const std::string makeInfo = container::normalizedMakeInfo(h, "unknown", "editing");
+    const std::string makeInfo = shownMakeInfo(h, ReportLayout::English);
     const RunTime& t = in.runTime;
 
     ReplaceReport(report, {"    Filename  : ", insertedText(in.fileName), kCrLf});

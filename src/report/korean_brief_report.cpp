@@ -22,7 +22,7 @@ void WriteKoreanBriefReport(const ReportInput& in, std::string& report) {
     const auto& h = in.headers;
     const auto& main = h.mainHeader;
     const DerivedMeasures m(h, in.fileSize, in.riffSize, in.runTime);
-    const std::string makeInfo = container::normalizedMakeInfo(h, kUnknownWord, kEditingWord);
+    const std::string makeInfo = shownMakeInfo(h, ReportLayout::KoreanBrief);
     const RunTime& t = in.runTime;
 
     ReplaceReport(report, {"    파    일    명   :  ", insertedText(in.fileName), kCrLf});

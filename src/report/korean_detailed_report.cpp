@@ -35,7 +35,7 @@ void WriteKoreanDetailedReport(const ReportInput& in, std::string& report) {
     const auto& h = in.headers;
     const auto& main = h.mainHeader;
     const DerivedMeasures m(h, in.fileSize, in.riffSize, in.runTime);
-    const std::string makeInfo = container::normalizedMakeInfo(h, kUnknownWord, kEditingWord);
+    const std::string makeInfo = shownMakeInfo(h, ReportLayout::KoreanDetailed);
     const RunTime& t = in.runTime;
 
     ReplaceReport(report, {"    파    일    명   :  ", insertedText(in.fileName), kCrLf});

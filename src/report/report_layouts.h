@@ -36,6 +36,15 @@ void AppendToReport(std::string& report, std::initializer_list<std::string_view>
 // A text inserted into a row as it is ends at its first NUL character: no report holds one.
 std::string_view insertedText(std::string_view text);
 
+// A text of the report as a value: up to its first NUL, without the spaces that line it up
+// in the report (the codec texts' leading space, the make-info padding, the size text's
+// trailing space).
+std::string valueText(std::string_view text);
+
+// The make-info text as the layout's report shows it, in its words for unknown and edited
+// make-info, padded as the report pads it (see normalizedMakeInfo).
+std::string shownMakeInfo(const container::AviHeaderSet& headers, ReportLayout layout);
+
 // The three layouts. Each writes its rows into `report` in order and computes a figure when
 // its row is written; a figure that fails throws FigureError and leaves the rows before it.
 void WriteEnglishReport(const ReportInput& input, std::string& report);

@@ -12,14 +12,9 @@ void SplitFileName(ViewerState& state) {
     const std::size_t folderLength = path.size() - bare.size();
     state.scratchLength = static_cast<std::int32_t>(std::min<std::size_t>(path.size(), INT32_MAX));
     state.scanPosition = static_cast<std::int32_t>(std::min<std::size_t>(folderLength, INT32_MAX));
-#ifdef _WIN32
-    constexpr std::string_view kSeparators = "\\/";
-#else
-    constexpr std::string_view kSeparators = "/";
-#endif
-    state.splitCounter = static_cast<std::int32_t>(
-        std::count_if(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(folderLength),
-                      [&](char c) { return kSeparators.find(c) != std::string_view::npos; }));
+    state.splitCounter = static_cast<std::int32_t>(std::count_if(
+        path.begin(), path.begin() + static_cast<std::ptrdiff_t>(folderLength),
+        [&](char c) { return report::kPathSeparators.find(c) != std::string_view::npos; }));
     state.nameScratch = std::string(bare);
 }
 

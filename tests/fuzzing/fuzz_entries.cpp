@@ -14,6 +14,7 @@
 
 #include "container/avi_header_scan.h"
 #include "container/byte_source.h"
+#include "container/riff_walk.h"
 #include "report/analysis.h"
 #include "report/derived_measures.h"
 #include "report/number_text.h"
@@ -404,6 +405,14 @@ std::string analyseBytes(const std::uint8_t* data, std::size_t size) {
             findings.require(sliced.bytesRead() <= 12, "more than twelve bytes read to refuse");
         }
     }
+    // The inspection is made beside the report and leaves it as it is.
+    if (plain.status == Outcome::Status::Reported) {
+        findings.at("inspection");
+        container::MemorySource source(bytes);
+        const report::FileResult full = report::examine(source, {name, fileSize, layout, true});
+        findings.require(full.outcome.report == plain.report && full.inspection.has_value(),
+                         "the inspection changed the report or is missing");
+    }
     // A device that fails part way: nothing half-done is shown as done.
     if (const int failAfter = sourceControl >> 4; failAfter > 0) {
         findings.at("failing source");
@@ -421,6 +430,77 @@ std::string analyseBytes(const std::uint8_t* data, std::size_t size) {
                              "a failed read of the first bytes is not unreadable");
         }
     }
+    return findings.take();
+}
+
+namespace {
+
+// What two walks of the same bytes must share.
+bool sameWalk(const container::RiffWalk& a, const container::RiffWalk& b) {
+    if (a.steps != b.steps || a.parts.size() != b.parts.size() || a.index != b.index ||
+        a.trouble != b.trouble || a.troubleAt != b.troubleAt ||
+        a.endsInsideChunk != b.endsInsideChunk || a.streams.size() != b.streams.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.streams.size(); ++i) {
+        const auto& s = a.streams[i];
+        const auto& t = b.streams[i];
+        if (s.presentChunks != t.presentChunks || s.presentBytes != t.presentBytes ||
+            s.indexedChunks != t.indexedChunks) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string walkBytes(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> file(data, size);
+    const auto fileSize = static_cast<std::int64_t>(size);
+    // Limits small enough that an input the fuzzer grows stays quick.
+    const container::WalkLimits limits{200'000, 200'000};
+    Findings findings;
+
+    findings.at("walk");
+    WatchedSource whole(file, file.size() + 1, 0);
+    const container::RiffWalk walk = container::walkRiff(whole, limits);
+    findings.require(!whole.outsideData(), "a read outside the data");
+    findings.require(walk.steps <= limits.maxSteps + 1, "more steps than the limit");
+    // Each step reads at most one block of chunk headers or of index entries.
+    findings.require(whole.bytesRead() <= (walk.steps + 2) * (64 * 1024 + 1024),
+                     "more bytes read than the steps explain");
+    for (const auto& s : walk.streams) {
+        findings.require(s.presentChunks >= 0 && s.firstRiffChunks <= s.presentChunks,
+                         "chunk counts that cannot be");
+        findings.require(!s.indexedChunks || *s.indexedChunks >= 0, "a negative index count");
+    }
+
+    findings.at("sliced walk");
+    WatchedSource sliced(file, std::max<std::size_t>(7, file.size() / 512), 0);
+    findings.require(sameWalk(container::walkRiff(sliced, limits), walk),
+                     "slices of the bytes give another walk");
+
+    findings.at("inspection");
+    const report::Inspection in = report::inspectWalk(walk);
+    const bool cut = walk.declaredEnd() > fileSize || walk.endsInsideChunk;
+    findings.require((in.verdict == report::Verdict::Truncated) == cut,
+                     "truncated is not what the sizes say");
+    const bool notesOnly =
+        std::all_of(in.findings.begin(), in.findings.end(),
+                    [](const report::Finding& f) { return report::isNote(f.code); });
+    findings.require((in.verdict == report::Verdict::Complete) == notesOnly,
+                     "the verdict does not follow the findings");
+    for (const report::Finding& f : in.findings) {
+        findings.require(!f.english.empty() && isUtf8(f.english) && isUtf8(f.korean),
+                         "a finding's sentence is empty or not UTF-8");
+    }
+    findings.require(std::isfinite(in.durationSeconds) && in.durationSeconds >= 0 &&
+                         std::isfinite(in.playableSeconds) && in.playableSeconds >= 0,
+                     "a duration that cannot be");
+    findings.require(in.presentPercent >= 0 && in.presentPercent <= 100,
+                     "a present share outside 0 to 100");
+    if (in.writer) findings.require(isUtf8(*in.writer), "the writer's text is not UTF-8");
     return findings.take();
 }
 

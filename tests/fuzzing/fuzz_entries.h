@@ -20,4 +20,8 @@ std::string analyseBytes(const std::uint8_t* data, std::size_t size);
 // pattern form with every pattern the reports use, the size text and the running time.
 std::string shapeNumbers(const std::uint8_t* data, std::size_t size);
 
+// The input is a file's bytes. The walk of its whole structure runs on them as they are and
+// through a source that hands them out a few at a time, and its inspection is made.
+std::string walkBytes(const std::uint8_t* data, std::size_t size);
+
 }  // namespace strovanik::fuzzing

@@ -53,6 +53,12 @@ TEST(FuzzReplay, AnalysisRegressions) {
     replay(inputsIn(kFuzzFolder / "regressions" / "analysis"), analyseBytes);
 }
 
+TEST(FuzzReplay, WalkCorpus) {
+    // The walk's own inputs, and the analysis's, which are AVI files too.
+    replay(inputsIn(kFuzzFolder / "corpus" / "walk"), walkBytes);
+    EXPECT_GE(replay(inputsIn(kFuzzFolder / "corpus" / "analysis"), walkBytes), 20u);
+}
+
 TEST(FuzzReplay, SampleFiles) {
     EXPECT_GE(replay(inputsIn(fs::path(STROVANIK_SOURCE_DIR) / "samples", ".avi"), analyseBytes),
               1u);

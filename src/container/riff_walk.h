@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "container/avi_header_set.h"
+#include "container/byte_source.h"
+#include "container/four_cc.h"
+
+// The walk of a whole AVI file's chunk tree: every RIFF of it (the AVI one and each AVIX of an
+// OpenDML file), the header lists, the text chunks, and the indexes. It reads chunk headers and
+// indexes, never the media data, and it keeps going on cut and damaged files, saying where it
+// lost its way. It is independent of the header scan, which searches the file's start for the
+// letters LIST: the walk follows the sizes.
+namespace strovanik::container {
+
+// Every chunk header and every index entry looked at is one step.
+struct WalkLimits {
+    std::int64_t maxSteps = 50'000'000;
+    std::int64_t maxIndexEntries = 20'000'000;
+};
+
+enum class IndexKind { None, Idx1, OpenDml };
+
+// One stream list (strl) of the header list, and what the index and the movie data say of it.
+struct WalkedStream {
+    // The stream header, the stream format chunk's header and the first bytes of the format,
+    // read as the header scan reads them.
+    AviStreamRecord record;
+    std::optional<std::int64_t> indexedChunks;  // set when an index covers the stream
+    std::int64_t indexedBytes = 0;
+    std::int64_t presentChunks = 0;  // chunks whose data lies wholly inside the file
+    std::int64_t presentBytes = 0;
+    std::int64_t firstRiffChunks = 0;  // present chunks of the first RIFF
+    std::int64_t smallestChunk = 0;    // sizes of the present chunks but the last and empty ones
+    std::int64_t largestChunk = 0;
+    std::int64_t sizedChunks = 0;  // chunks the two sizes above were taken from
+    std::int64_t lastChunk = -1;   // the size of the latest chunk, not yet in the two above
+};
+
+// One top-level RIFF: where it starts, where its size says it ends, its form type.
+struct RiffPart {
+    std::int64_t offset = 0;
+    std::int64_t declaredEnd = 0;
+    FourCc formType{};
+};
+
+// Where and why the walk could not follow the structure any further.
+enum class WalkTrouble {
+    None,
+    NoChunkHere,   // the bytes at `troubleAt` are not a chunk header
+    SizeConflict,  // a chunk claims more than the list around it holds
+    StepLimit,     // the walk stopped at its step or index limit
+};
+
+struct RiffWalk {
+    std::int64_t fileSize = 0;
+    std::vector<RiffPart> parts;
+    std::optional<AviMainHeader> mainHeader;
+    std::optional<std::int32_t> odmlTotalFrames;            // the dmlh chunk's total frames
+    std::vector<WalkedStream> streams;                      // in the order of their stream lists
+    std::vector<std::pair<FourCc, std::string>> infoTexts;  // INFO chunks (ISFT, INAM, ...), UTF-8
+    std::int64_t junkChunks = 0;
+
+    bool endsInsideChunk = false;  // the file ends inside a chunk's header or data
+    WalkTrouble trouble = WalkTrouble::None;
+    std::int64_t troubleAt = 0;
+
+    IndexKind index = IndexKind::None;  // the index the counts come from
+    bool idx1Found = false;
+    bool odmlIndexFound = false;
+    std::int64_t indexEntriesPastEnd = 0;     // entries whose chunk does not lie inside the file
+    std::int64_t indexEntriesMismatched = 0;  // sampled entries that name another chunk
+    bool movieWalked = false;  // the present chunks were counted by walking the movie lists
+
+    std::int64_t steps = 0;
+    std::int64_t bytesRead = 0;
+
+    // Where the last RIFF says the file ends.
+    std::int64_t declaredEnd() const { return parts.empty() ? 0 : parts.back().declaredEnd; }
+};
+
+// Walks the file. Throws ReadError when the source fails.
+RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits = {});
+
+// Whether the sizes of a stream's present chunks vary as those of variable-rate audio do: the
+// largest more than an eighth above the smallest, the last chunk (often short) left out.
+bool chunkSizesVary(const WalkedStream& stream);
+
+// The stream number of a movie chunk id ("01wb" is 1); nothing for other ids.
+std::optional<int> streamNumberOf(FourCc id);
+
+}  // namespace strovanik::container

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "container/byte_source.h"
+#include "container/riff_walk.h"
+
+// What the whole file holds and whether it is whole: the figures, the verdict and the findings
+// drawn from the walk of its chunk tree. Independent of the report, which answers from the
+// first RIFF's headers alone.
+namespace strovanik::report {
+
+enum class Verdict { Complete, Truncated, Damaged };
+
+std::string_view verdictName(Verdict verdict);               // "complete", "truncated", "damaged"
+std::string_view koreanVerdictName(Verdict verdict);         // "정상", "잘림", "손상"
+std::string_view indexKindName(container::IndexKind index);  // "idx1", "odml", "none"
+
+// Every finding the inspection can make. A note only explains the report's figures; the
+// others make the file damaged, or truncated.
+enum class FindingCode {
+    Truncated,             // the file ends before its declared end or inside a chunk
+    NoIndex,               // neither idx1 nor an OpenDML index
+    IndexPastEnd,          // index entries whose chunk lies outside the file
+    IndexWrongChunk,       // index entries that name another chunk than the one they reach
+    FrameCountMismatch,    // the header's total frames and the index disagree
+    SizeConflict,          // a chunk claims more than the list around it holds
+    StructureLost,         // bytes where a chunk should start are not one
+    NoHeaderList,          // no main header or no stream list
+    WalkLimit,             // the walk stopped at its limit: the counts are partial
+    FirstRiffOnly,         // note: the main header counts only the first RIFF
+    VbrInCbrHeader,        // note: the "(VBR)" mark of the report and the chunk sizes disagree
+    StreamLengthMismatch,  // note: a stream header's length and its chunks disagree
+};
+
+// The stable code, as machine-readable output carries it ("frame-count-mismatch").
+std::string_view findingCodeName(FindingCode code);
+bool isNote(FindingCode code);
+
+struct Finding {
+    FindingCode code = FindingCode::Truncated;
+    std::string english;
+    std::string korean;
+};
+
+struct StreamFacts {
+    std::string type;     // the stream type as read ("vids", "auds", "txts", ...)
+    std::string handler;  // the stream header's handler code
+    std::optional<std::uint16_t> formatTag;  // sound streams only
+    std::int64_t headerLength = 0;           // dwLength
+    double durationSeconds = 0;              // dwLength × dwScale ÷ dwRate
+    std::optional<std::int64_t> indexedChunks;
+    std::int64_t presentChunks = 0;
+    std::int64_t bytes = 0;             // of the present chunks
+    std::optional<double> bitrateKbps;  // from the bytes and the time they cover
+    bool vbr = false;                   // sound: chunk sizes vary
+};
+
+struct Inspection {
+    Verdict verdict = Verdict::Complete;
+    double durationSeconds = 0;  // the longest stream's
+    double playableSeconds = 0;  // what the present chunks cover
+    double presentPercent = 0;   // the share of the declared size the file holds
+    container::IndexKind index = container::IndexKind::None;
+    std::optional<std::string> writer;  // the INFO ISFT text
+    std::vector<StreamFacts> streams;
+    std::vector<Finding> findings;
+};
+
+// The inspection of a walk already made.
+Inspection inspectWalk(const container::RiffWalk& walk);
+
+// Walks the file and inspects it. Throws ReadError when the source fails.
+Inspection inspect(container::ByteSource& source, const container::WalkLimits& limits = {});
+
+}  // namespace strovanik::report

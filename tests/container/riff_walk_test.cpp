@@ -1,0 +1,158 @@
+#include "container/riff_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/avi_writer.h"
+
+// The walk's bounds: what it reads, what it trusts of a size, and how it ends on files built to
+// make it loop or read without end. OpenDML files are laid out here by hand.
+namespace strovanik::testing {
+namespace {
+
+using container::IndexKind;
+using container::RiffWalk;
+using container::WalkTrouble;
+
+RiffWalk walked(const Bytes& bytes, const container::WalkLimits& limits = {}) {
+    container::MemorySource source(bytes);
+    return container::walkRiff(source, limits);
+}
+
+Bytes videoHeaderList(const Bytes& extra = {}) {
+    const Bytes strh = concat({code("vids"), code("XVID"), Bytes(12, 0), le32(1), le32(25), le32(0),
+                               le32(5), Bytes(20, 0)});
+    Bytes strl = concat({code("strl"), chunk("strh", strh), chunk("strf", Bytes(40, 0)), extra});
+    const Bytes strlList =
+        concat({code("LIST"), le32(static_cast<std::int32_t>(strl.size())), strl});
+    return list("hdrl", {chunk("avih", mainHeaderData({})), strlList});
+}
+
+Bytes frames(int count, std::size_t size) {
+    Bytes out;
+    for (int i = 0; i < count; ++i) out = concat({out, chunk("00dc", Bytes(size, 0x5A))});
+    return out;
+}
+
+void put32(Bytes& bytes, std::size_t at, std::int64_t value) {
+    const Bytes v = le32(static_cast<std::int32_t>(value));
+    std::copy(v.begin(), v.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// An OpenDML file: 3 frames in the AVI RIFF, 2 in an AVIX one, each RIFF's movie list ending in
+// a standard index, and a super index in the stream list naming the standard indexes in the
+// order `order` gives (an entry named twice makes a loop).
+Bytes openDmlFile(const std::vector<int>& order) {
+    const std::size_t superSize = 24 + 16 * order.size();
+    const Bytes hdrl = videoHeaderList(chunk("indx", Bytes(superSize, 0)));
+    const auto standardIndex = [](int count) {
+        return chunk("ix00", concat({le16(2), Bytes{0, 1}, le32(count), code("00dc"), Bytes(12, 0),
+                                     Bytes(8 * static_cast<std::size_t>(count), 0)}));
+    };
+    const Bytes first = riff("AVI ", {hdrl, list("movi", {frames(3, 10), standardIndex(3)})});
+    const Bytes second = riff("AVIX", {list("movi", {frames(2, 10), standardIndex(2)})});
+    Bytes file = concat({first, second});
+
+    // Fill in the offsets now that every chunk has its place.
+    const std::size_t firstMovi = 12 + hdrl.size() + 12;  // the first chunk of each movie list
+    const std::size_t secondMovi = first.size() + 12 + 12;
+    const std::size_t chunkSpan = 8 + 10;
+    const std::size_t indexAt[] = {firstMovi + 3 * chunkSpan, secondMovi + 2 * chunkSpan};
+    const std::size_t moviStart[] = {firstMovi, secondMovi};
+    const int counts[] = {3, 2};
+    for (int i = 0; i < 2; ++i) {
+        put32(file, indexAt[i] + 8 + 12, 0);  // base offset: the start of the file
+        for (int k = 0; k < counts[i]; ++k) {
+            const std::size_t entry = indexAt[i] + 8 + 24 + 8 * static_cast<std::size_t>(k);
+            put32(file, entry, static_cast<std::int64_t>(moviStart[i] + k * chunkSpan + 8));
+            put32(file, entry + 4, 10);
+        }
+    }
+    const std::size_t superAt = 12 + 12 + (8 + 56) + 12 + (8 + 56) + (8 + 40) + 8;
+    Bytes header = concat({le16(4), Bytes{0, 0}, le32(static_cast<std::int32_t>(order.size())),
+                           code("00dc"), Bytes(12, 0)});
+    std::copy(header.begin(), header.end(), file.begin() + static_cast<std::ptrdiff_t>(superAt));
+    for (std::size_t e = 0; e < order.size(); ++e) {
+        put32(file, superAt + 24 + 16 * e, static_cast<std::int64_t>(indexAt[order[e]]));
+    }
+    return file;
+}
+
+TEST(RiffWalk, OpenDmlIndexesCoverEveryRiff) {
+    const RiffWalk walk = walked(openDmlFile({0, 1}));
+    EXPECT_EQ(walk.trouble, WalkTrouble::None);
+    ASSERT_EQ(walk.parts.size(), 2u);
+    EXPECT_EQ(walk.parts[1].formType, container::fourCc("AVIX"));
+    EXPECT_EQ(walk.index, IndexKind::OpenDml);
+    ASSERT_EQ(walk.streams.size(), 1u);
+    EXPECT_EQ(walk.streams[0].indexedChunks, 5);
+    EXPECT_EQ(walk.streams[0].presentChunks, 5);
+    EXPECT_EQ(walk.streams[0].firstRiffChunks, 3);
+    EXPECT_FALSE(walk.movieWalked);
+}
+
+// A standard index named twice is read once, and the repeat makes the walk count the chunks
+// itself.
+TEST(RiffWalk, AStandardIndexNamedTwiceIsReadOnce) {
+    const RiffWalk walk = walked(openDmlFile({0, 0, 1}));
+    EXPECT_EQ(walk.streams[0].indexedChunks, 5);
+    EXPECT_EQ(walk.indexEntriesMismatched, 1);
+    EXPECT_TRUE(walk.movieWalked);
+    EXPECT_EQ(walk.streams[0].presentChunks, 5);
+}
+
+// Sizes are claims: the walk reads chunk headers and indexes only, however large the data,
+// and a size beyond the file is cut to what the file holds.
+TEST(RiffWalk, ReadsHeadersAndIndexesOnly) {
+    const Bytes big = riff("AVI ", {videoHeaderList(), list("movi", {frames(5, 1'000'000)})});
+    const RiffWalk walk = walked(big);
+    EXPECT_EQ(walk.streams[0].presentChunks, 5);
+    EXPECT_LT(walk.bytesRead, 6 * 4096);
+
+    Bytes absurd = riff("AVI ", {videoHeaderList(), chunk("idx1", Bytes(32, 0))});
+    put32(absurd, 4, 0x7FFF'FFF0);                       // the RIFF claims 2 GiB
+    put32(absurd, absurd.size() - 32 - 4, 0x7FFF'FF00);  // and so does its index
+    const RiffWalk cut = walked(absurd);
+    EXPECT_TRUE(cut.endsInsideChunk);
+    EXPECT_GT(cut.declaredEnd(), cut.fileSize);
+    EXPECT_LE(cut.bytesRead, 3 * static_cast<std::int64_t>(absurd.size()));
+}
+
+TEST(RiffWalk, StopsAtItsLimits) {
+    const Bytes many = riff("AVI ", {videoHeaderList(), list("movi", {frames(100, 2)})});
+    const struct {
+        container::WalkLimits limits;
+        WalkTrouble trouble;
+    } cases[] = {
+        {{}, WalkTrouble::None},
+        {{50, 1000}, WalkTrouble::StepLimit},
+    };
+    for (const auto& c : cases) {
+        const RiffWalk walk = walked(many, c.limits);
+        EXPECT_EQ(walk.trouble, c.trouble);
+        EXPECT_LE(walk.steps, c.limits.maxSteps + 1);
+    }
+    // An index longer than the limit on index entries is not read.
+    Bytes indexed = riff("AVI ", {videoHeaderList(), list("movi", {frames(3, 2)}),
+                                  chunk("idx1", Bytes(16 * 30, 0))});
+    EXPECT_EQ(walked(indexed, {1000, 10}).trouble, WalkTrouble::StepLimit);
+}
+
+TEST(RiffWalk, StreamNumbersOfChunkIds) {
+    const struct {
+        const char* id;
+        std::optional<int> number;
+    } cases[] = {{"00dc", 0},
+                 {"01wb", 1},
+                 {"99dc", 99},
+                 {"ix00", std::nullopt},
+                 {"rec ", std::nullopt},
+                 {"0xdc", std::nullopt}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(container::streamNumberOf(container::fourCc(c.id)), c.number) << c.id;
+    }
+}
+
+}  // namespace
+}  // namespace strovanik::testing

@@ -1,0 +1,15 @@
+// libFuzzer target: the walk of a whole file's structure and its inspection, on arbitrary bytes.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fuzzing/fuzz_entries.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string broken = strovanik::fuzzing::walkBytes(data, size);
+    if (!broken.empty()) {
+        std::fprintf(stderr, "broken rule: %s\n", broken.c_str());
+        std::abort();
+    }
+    return 0;
+}
