@@ -8,6 +8,7 @@
 
 #include "cli/batch.h"
 #include "cli/file_analysis.h"
+#include "cli/structure_sample_command.h"
 #include "container/text_encoding.h"
 #include "report/analysis.h"
 
@@ -30,6 +31,8 @@ struct Options {
     std::vector<std::string> files;
     std::string filesFrom;  // a list of files, "-" for standard input
     bool nullSeparated = false;
+    std::string structureSample;  // --structure-sample OUT
+    bool force = false;
 };
 
 ReportLayout layoutNamed(const std::string& name) {
@@ -112,6 +115,12 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
     app.add_flag("--null", options.nullSeparated,
                  "The list of --files-from ends each path with a NUL character instead "
                  "(find -print0)");
+    app.add_option("--structure-sample", options.structureSample,
+                   "Instead of a report, write to OUT a file of FILE's length that keeps every "
+                   "byte of its structure (headers, indexes, INFO texts, chunk headers) and none "
+                   "of its pictures and sound; OUT must not exist yet")
+        ->option_text("OUT");
+    app.add_flag("--force", options.force, "With --structure-sample: replace an existing OUT");
     app.add_option("FILE", options.files,
                    "AVI files, or folders whose files ending in .avi (any case) are reported "
                    "in the byte order of their paths")
@@ -127,6 +136,10 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
     try {
         app.parse(reversed);
         if (options.files.empty() && options.filesFrom.empty()) throw CLI::RequiredError("FILE");
+        if (!options.structureSample.empty() &&
+            (options.files.size() != 1 || !options.filesFrom.empty() || options.check)) {
+            throw CLI::ValidationError("--structure-sample", "takes exactly one FILE");
+        }
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e, out, err);
     } catch (const CLI::CallForVersion& e) {
@@ -134,6 +147,11 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
     } catch (const CLI::ParseError& e) {
         app.exit(e, out, err);
         return kExitUsage;
+    }
+
+    if (!options.structureSample.empty()) {
+        return writeStructureSample(options.structureSample, options.files.front(), options.force,
+                                    err);
     }
 
     BatchSettings batch;

@@ -46,14 +46,15 @@ class StopWalk {};  // the step limit was reached
 
 class Walker {
 public:
-    Walker(ByteSource& source, const WalkLimits& limits) : source_(source), limits_(limits) {
+    Walker(ByteSource& source, const WalkLimits& limits, const MovieChunkVisitor* visit = nullptr)
+        : source_(source), limits_(limits), visit_(visit) {
         walk_.fileSize = source.size();
     }
 
     RiffWalk run() {
         try {
             walkTopLevel();
-            countChunks();
+            if (visit_ == nullptr) countChunks();
         } catch (const StopWalk&) {
             trouble(WalkTrouble::StepLimit, lastStepAt_);
         }
@@ -192,6 +193,8 @@ private:
                                  visitHeaderChild(cid, d, s);
                                  return true;
                              });
+            } else if (*type == fourCc("MOVI") && visit_ != nullptr) {
+                visitMovie(dataAt + 4, dataAt + size);
             } else if (*type == fourCc("MOVI") && movies_.size() < kMaxMovieLists) {
                 movies_.push_back({dataAt + 4, dataAt + size, walk_.parts.size() - 1});
             } else if (*type == fourCc("INFO")) {
@@ -459,6 +462,18 @@ private:
         });
     }
 
+    void visitMovie(std::int64_t begin, std::int64_t end) {
+        forEachChunk(begin, end, [&](FourCc id, std::int64_t dataAt, std::int64_t size) {
+            if (walk_.trouble != WalkTrouble::None) return false;
+            if (const auto type = listType(id, dataAt, size)) {
+                if (*type == fourCc("REC ")) visitMovie(dataAt + 4, dataAt + size);
+            } else {
+                (*visit_)(walk_, id, dataAt, size);
+            }
+            return walk_.trouble == WalkTrouble::None;
+        });
+    }
+
     void resetCounts() {
         for (WalkedStream& s : walk_.streams) {
             s.presentChunks = s.presentBytes = s.firstRiffChunks = 0;
@@ -491,6 +506,7 @@ private:
 
     ByteSource& source_;
     WalkLimits limits_;
+    const MovieChunkVisitor* visit_;
     RiffWalk walk_;
     std::array<std::uint8_t, kHeaderBlock> block_{};
     std::int64_t blockStart_ = 0;
@@ -508,6 +524,10 @@ private:
 
 RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits) {
     return Walker(source, limits).run();
+}
+
+RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits, const MovieChunkVisitor& visit) {
+    return Walker(source, limits, &visit).run();
 }
 
 bool chunkSizesVary(const WalkedStream& stream) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -85,6 +86,15 @@ struct RiffWalk {
 
 // Walks the file. Throws ReadError when the source fails.
 RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits = {});
+
+// Called for each chunk of the movie lists (the lists inside them are walked, not handed over),
+// in the order of the file, with the walk as far as it has come (its header records among it).
+using MovieChunkVisitor = std::function<void(const RiffWalk& walk, FourCc id,
+                                             std::int64_t dataAt, std::int64_t size)>;
+
+// Walks the file as above, handing every movie chunk to `visit` instead of counting the chunks
+// of the streams. Once the walk has lost its way, no chunk is handed over any more.
+RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits, const MovieChunkVisitor& visit);
 
 // Whether the sizes of a stream's present chunks vary as those of variable-rate audio do: the
 // largest more than an eighth above the smallest, the last chunk (often short) left out.

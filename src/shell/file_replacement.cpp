@@ -50,6 +50,15 @@ bool flushToDisk([[maybe_unused]] const fs::path& path) {
 }  // namespace
 
 bool replaceFileContents(std::string_view utf8Path, std::string_view bytes, std::string& problem) {
+    const auto fill = [&](std::ostream& out) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return true;
+    };
+    return replaceFileWith(utf8Path, fill, std::nullopt, problem);
+}
+
+bool replaceFileWith(std::string_view utf8Path, const std::function<bool(std::ostream&)>& fill,
+                     std::optional<std::uintmax_t> length, std::string& problem) {
     const fs::path target = container::pathFromUtf8(utf8Path);
     if (utf8Path.empty() || target.filename().empty()) {
         problem = "no file name";
@@ -60,23 +69,36 @@ bool replaceFileContents(std::string_view utf8Path, std::string_view bytes, std:
         problem = "no free temporary name";
         return false;
     }
+    std::error_code error;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) {
             problem = "cannot create a file in that folder";
             return false;
         }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
+        bool filled = false;
+        try {
+            filled = fill(out);
+        } catch (...) {
+            // Whatever stopped the writing, no half-written file is left behind.
             out.close();
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
+            fs::remove(temporary, error);
+            throw;
+        }
+        out.flush();
+        if (!filled || !out) {
+            out.close();
+            fs::remove(temporary, error);
             problem = "cannot write the file (is the disk full?)";
             return false;
         }
     }
-    std::error_code error;
+    if (length) fs::resize_file(temporary, *length, error);
+    if (error) {
+        fs::remove(temporary, error);
+        problem = "cannot write the file (is the disk full?)";
+        return false;
+    }
     if (!flushToDisk(temporary)) {
         fs::remove(temporary, error);
         problem = "cannot write the file to the disk";

@@ -20,6 +20,7 @@
 #include "container/file_source.h"
 #include "report/inspection.h"
 #include "support/avi_writer.h"
+#include "support/plain_walk.h"
 
 namespace strovanik::testing {
 namespace {
@@ -27,24 +28,13 @@ namespace {
 namespace fs = std::filesystem;
 using report::Verdict;
 
-std::string output(const std::string& command) {
-    std::string text;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return text;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-    pclose(pipe);
-    return text;
-}
-
 bool haveTools() {
     return std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0;
 }
 
 // ffprobe's duration of each stream, in file order; NaN where it gives none.
 std::vector<double> ffprobeDurations(const fs::path& file) {
-    std::istringstream lines(output("ffprobe -v error -show_entries stream=duration -of csv=p=0 '" +
+    std::istringstream lines(commandOutput("ffprobe -v error -show_entries stream=duration -of csv=p=0 '" +
                                     file.string() + "'"));
     std::vector<double> durations;
     for (std::string line; std::getline(lines, line);) {
@@ -65,42 +55,14 @@ std::size_t find(const Bytes& b, std::string_view what, std::size_t from = 0) {
     return static_cast<std::size_t>(it - b.begin());
 }
 
-// The chunks of every movie list whose data lies inside the file, by stream number: each RIFF
-// in turn, its children, and in each "LIST movi" the chunks one after the other. It reads the
-// file as it goes, so that it serves files of any size.
+// The chunks of every movie list whose data lies inside the file, by stream number.
 std::map<int, std::int64_t> plainWalk(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
     const auto size = static_cast<std::int64_t>(fs::file_size(file));
-    const auto header = [&](std::int64_t at) {
-        Bytes b(12, 0);
-        in.clear();
-        in.seekg(at);
-        in.read(reinterpret_cast<char*>(b.data()), 12);
-        return b;
-    };
     std::map<int, std::int64_t> counts;
-    for (std::int64_t riff = 0; riff + 12 <= size;) {
-        const Bytes r = header(riff);
-        if (std::memcmp(r.data(), "RIFF", 4) != 0) break;
-        const std::int64_t riffEnd = riff + 8 + u32At(r, 4);
-        for (std::int64_t at = riff + 12; at + 12 <= std::min(riffEnd, size);) {
-            const Bytes c = header(at);
-            const std::int64_t end = at + 8 + u32At(c, 4);
-            if (std::memcmp(c.data(), "LIST", 4) == 0 &&
-                std::memcmp(c.data() + 8, "movi", 4) == 0) {
-                for (std::int64_t p = at + 12; p + 8 <= std::min(end, size);) {
-                    const Bytes k = header(p);
-                    const std::int64_t chunkSize = u32At(k, 4);
-                    if (p + 8 + chunkSize > size) break;
-                    if (std::isdigit(k[0]) && std::isdigit(k[1]))
-                        ++counts[(k[0] - '0') * 10 + (k[1] - '0')];
-                    p += 8 + chunkSize + (chunkSize & 1);
-                }
-            }
-            at = end + (u32At(c, 4) & 1);
-        }
-        riff = riffEnd + (u32At(r, 4) & 1);
-    }
+    walkMovieChunks(file, [&](std::string_view id, std::int64_t dataAt, std::int64_t chunkSize) {
+        if (chunkSize > size - dataAt) return;
+        if (std::isdigit(id[0]) && std::isdigit(id[1])) ++counts[(id[0] - '0') * 10 + (id[1] - '0')];
+    });
     return counts;
 }
 

@@ -1,0 +1,102 @@
+#include "cli/structure_sample_command.h"
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+#include "cli/file_analysis.h"
+#include "cli/report_command.h"
+#include "container/container_kind.h"
+#include "container/file_source.h"
+#include "container/structure_sample.h"
+#include "container/text_encoding.h"
+#include "shell/file_replacement.h"
+
+namespace strovanik::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Writes the sample's bytes into the temporary file: what is skipped stays a hole.
+class StreamSink final : public container::SampleSink {
+public:
+    explicit StreamSink(std::ostream& out) : out_(out) {}
+    void write(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
+        out_.seekp(offset);
+        out_.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+
+private:
+    std::ostream& out_;
+};
+
+// Whether the two paths name one file (through links, other spellings or hard links).
+bool sameFile(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    return fs::equivalent(a, b, error) && !error;
+}
+
+}  // namespace
+
+int writeStructureSample(const std::string& outPath, const std::string& filePath, bool force,
+                         std::ostream& err) {
+    const auto line = [&](const std::string& path) -> std::ostream& {
+        return err << kProgramName << ": " << path << ": ";
+    };
+    auto opened = container::FileSource::open(filePath);
+    if (opened.status == container::FileSource::OpenStatus::Missing) {
+        line(filePath) << "no such file\n";
+        return kExitNotReported;
+    }
+    if (opened.status != container::FileSource::OpenStatus::Opened) {
+        line(filePath) << "cannot be read: " << opened.reason << "\n";
+        return kExitNotReported;
+    }
+    container::FileSource& source = *opened.source;
+    try {
+        std::array<std::uint8_t, 12> first{};
+        container::readPadded(source, 0, first);
+        const container::ContainerKind kind = container::recogniseContainer(first).kind;
+        if (kind != container::ContainerKind::Avi) {
+            err << container::refusalMessage(kind) << "\n";
+            return kExitNotReported;
+        }
+        const fs::path target = container::pathFromUtf8(outPath);
+        std::error_code error;
+        const bool exists = fs::exists(fs::symlink_status(target, error));
+        if (exists && sameFile(target, container::pathFromUtf8(filePath))) {
+            line(outPath) << "is the file itself; the sample is written to another file\n";
+            return kExitNotReported;
+        }
+        if (exists && !force) {
+            line(outPath) << "exists already; --force replaces it\n";
+            return kExitNotReported;
+        }
+        container::SampleOutcome outcome;
+        std::string problem;
+        const auto fill = [&](std::ostream& out) {
+            StreamSink sink(out);
+            outcome = container::writeStructureSample(source, sink);
+            return static_cast<bool>(out);
+        };
+        if (!shell::replaceFileWith(outPath, fill, static_cast<std::uintmax_t>(source.size()),
+                                    problem)) {
+            line(outPath) << "the sample cannot be written: " << problem << "\n";
+            return kExitNotReported;
+        }
+        if (outcome.keptAsItIsFrom) {
+            line(filePath) << "the structure could not be followed from byte "
+                           << *outcome.keptAsItIsFrom
+                           << " on: from there the sample keeps the file as it is, content and all\n";
+            return kExitIncomplete;
+        }
+        return kExitReported;
+    } catch (const container::ReadError& error) {
+        line(filePath) << "cannot be read: " << error.what() << "\n";
+        return kExitNotReported;
+    }
+}
+
+}  // namespace strovanik::cli

@@ -1,0 +1,104 @@
+#include "container/structure_sample.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "container/riff_walk.h"
+#include "container/start_code_units.h"
+
+namespace strovanik::container {
+
+namespace {
+
+constexpr std::int64_t kCopyBlock = 64 * 1024;
+// Zero runs of at least a page are left unwritten, so that they become holes.
+constexpr std::int64_t kPage = 4096;
+
+bool allZero(std::span<const std::uint8_t> bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+// Hands bytes of the source over to the sink as they are, page by page, leaving out pages that
+// hold only zeros.
+class Copier {
+public:
+    Copier(ByteSource& source, SampleSink& sink) : source_(source), sink_(sink) {}
+
+    void copy(std::int64_t from, std::int64_t to) {
+        while (from < to) {
+            const std::int64_t length = std::min(kCopyBlock, to - from);
+            const std::span<std::uint8_t> bytes(block_.data(), static_cast<std::size_t>(length));
+            readPadded(source_, from, bytes);
+            std::int64_t run = -1;  // the start of the run of pages with data, if any
+            for (std::int64_t page = 0; page < length; page += kPage) {
+                const auto pageBytes = bytes.subspan(
+                    static_cast<std::size_t>(page),
+                    static_cast<std::size_t>(std::min(kPage, length - page)));
+                if (!allZero(pageBytes)) {
+                    if (run < 0) run = page;
+                    continue;
+                }
+                if (run >= 0) hand(from, bytes, run, page);
+                run = -1;
+            }
+            if (run >= 0) hand(from, bytes, run, length);
+            from += length;
+        }
+    }
+
+private:
+    void hand(std::int64_t at, std::span<const std::uint8_t> bytes, std::int64_t begin,
+              std::int64_t end) {
+        sink_.write(at + begin, bytes.subspan(static_cast<std::size_t>(begin),
+                                              static_cast<std::size_t>(end - begin)));
+    }
+
+    ByteSource& source_;
+    SampleSink& sink_;
+    std::array<std::uint8_t, kCopyBlock> block_{};
+};
+
+// How a stream's data is kept: start-code video keeps its start codes and configuration units;
+// every other stream keeps nothing.
+StartCodeFamily familyOf(const RiffWalk& walk, int number) {
+    if (static_cast<std::size_t>(number) >= walk.streams.size()) return StartCodeFamily::None;
+    const AviStreamRecord& record = walk.streams[static_cast<std::size_t>(number)].record;
+    if (upperCased(record.fccType()) != fourCc("VIDS")) return StartCodeFamily::None;
+    return startCodeFamilyOf(record.biCompression(), record.fccHandler());
+}
+
+}  // namespace
+
+SampleOutcome writeStructureSample(ByteSource& source, SampleSink& sink) {
+    SampleOutcome outcome;
+    outcome.length = source.size();
+    auto copier = std::make_unique<Copier>(source, sink);
+    std::int64_t cursor = 0;  // what lies before it is handed over
+    // The data of a stream's chunk (00dc, 01wb, ...) goes; other chunks of the movie lists
+    // (the standard indexes ix##, JUNK) stay as they are.
+    const auto dropData = [&](const RiffWalk& walk, FourCc id, std::int64_t dataAt,
+                              std::int64_t size) {
+        const auto number = streamNumberOf(id);
+        const std::int64_t end = std::min(dataAt + size, outcome.length);
+        if (!number || dataAt < cursor || end <= dataAt) return;
+        copier->copy(cursor, dataAt);
+        std::int64_t kept = 0;
+        forEachKeptSpan(source, dataAt, end - dataAt, familyOf(walk, *number),
+                        [&](std::int64_t at, std::int64_t length) {
+                            copier->copy(at, at + length);
+                            kept += length;
+                        });
+        ++outcome.movieChunks;
+        outcome.keptVideoBytes += kept;
+        outcome.droppedBytes += end - dataAt - kept;
+        cursor = end;
+    };
+    const RiffWalk walk = walkRiff(source, WalkLimits{}, dropData);
+    if (walk.trouble != WalkTrouble::None) outcome.keptAsItIsFrom = std::max(walk.troubleAt, cursor);
+    copier->copy(cursor, outcome.length);
+    return outcome;
+}
+
+}  // namespace strovanik::container

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "container/byte_source.h"
+
+// A structure sample of an AVI file: a file of the same length that holds every byte of its
+// structure (headers, lists, indexes, JUNK, INFO, the chunk headers of the movie data) and
+// none of its pictures and sound. The data of every movie chunk is zero, but for the start
+// codes and configuration units of start-code video (H.264, MPEG-4 visual), which tools need
+// to name the codec and hold no picture.
+namespace strovanik::container {
+
+// Where the sample's bytes go. Only bytes that are not zero are handed over, in order of their
+// offsets: whatever is not written is zero (a hole, where the file system has them).
+class SampleSink {
+public:
+    virtual ~SampleSink() = default;
+    virtual void write(std::int64_t offset, std::span<const std::uint8_t> bytes) = 0;
+};
+
+struct SampleOutcome {
+    std::int64_t length = 0;         // the sample's length: the file's
+    std::int64_t movieChunks = 0;    // movie chunks whose data was dropped
+    std::int64_t droppedBytes = 0;   // bytes of movie data made zero
+    std::int64_t keptVideoBytes = 0; // start codes and configuration units kept
+    // Where the walk lost its way: from there on the file is kept as it is, content and all.
+    std::optional<std::int64_t> keptAsItIsFrom;
+};
+
+// Writes the structure sample of `source` to `sink`. Throws ReadError when the source fails.
+SampleOutcome writeStructureSample(ByteSource& source, SampleSink& sink);
+
+}  // namespace strovanik::container
