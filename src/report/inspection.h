@@ -8,6 +8,7 @@
 
 #include "container/byte_source.h"
 #include "container/riff_walk.h"
+#include "report/findings.h"
 
 // What the whole file holds and whether it is whole: the figures, the verdict and the findings
 // drawn from the walk of its chunk tree. Independent of the report, which answers from the
@@ -19,27 +20,6 @@ enum class Verdict { Complete, Truncated, Damaged };
 std::string_view verdictName(Verdict verdict);               // "complete", "truncated", "damaged"
 std::string_view koreanVerdictName(Verdict verdict);         // "정상", "잘림", "손상"
 std::string_view indexKindName(container::IndexKind index);  // "idx1", "odml", "none"
-
-// Every finding the inspection can make. A note only explains the report's figures; the
-// others make the file damaged, or truncated.
-enum class FindingCode {
-    Truncated,             // the file ends before its declared end or inside a chunk
-    NoIndex,               // neither idx1 nor an OpenDML index
-    IndexPastEnd,          // index entries whose chunk lies outside the file
-    IndexWrongChunk,       // index entries that name another chunk than the one they reach
-    FrameCountMismatch,    // the header's total frames and the index disagree
-    SizeConflict,          // a chunk claims more than the list around it holds
-    StructureLost,         // bytes where a chunk should start are not one
-    NoHeaderList,          // no main header or no stream list
-    WalkLimit,             // the walk stopped at its limit: the counts are partial
-    FirstRiffOnly,         // note: the main header counts only the first RIFF
-    VbrInCbrHeader,        // note: the "(VBR)" mark of the report and the chunk sizes disagree
-    StreamLengthMismatch,  // note: a stream header's length and its chunks disagree
-};
-
-// The stable code, as machine-readable output carries it ("frame-count-mismatch").
-std::string_view findingCodeName(FindingCode code);
-bool isNote(FindingCode code);
 
 struct Finding {
     FindingCode code = FindingCode::Truncated;
