@@ -28,41 +28,13 @@ std::string cellText(const Record& value) {
 }  // namespace
 
 const std::vector<std::string_view>& csvColumns() {
-    static const std::vector<std::string_view> columns = {
-        "path",
-        "kind",
-        "complete",
-        "error",
-        "makeInfo",
-        "videoCodecText",
-        "audioCodecText1",
-        "audioCodecText2",
-        "runSeconds",
-        "runHours",
-        "runMinutes",
-        "runRestSeconds",
-        "sizeMegabytes",
-        "sizeMegabytesText",
-        "totalRate",
-        "framesPerSecond",
-        "pictureRatio",
-        "videoBitrate",
-        "qualityGrade",
-        "hasAudio",
-        "hasSecondAudio",
-        "channelClass1",
-        "audioBitrate1",
-        "vbr1",
-        "channelClass2",
-        "audioBitrate2",
-        "vbr2",
-        "verdict",
-        "durationSeconds",
-        "playableSeconds",
-        "presentPercent",
-        "index",
-        "writer",
-    };
+    static const std::vector<std::string_view> columns = [] {
+        std::vector<std::string_view> names;
+        for (const RecordField& field : recordFields()) {
+            if (field.column) names.push_back(field.key);
+        }
+        return names;
+    }();
     return columns;
 }
 

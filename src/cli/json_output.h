@@ -1,17 +1,14 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <string>
 
 #include "cli/file_analysis.h"
+#include "cli/record_schema.h"
 #include "report/derived_measures.h"
 
 // The machine-readable record of one file: what the report says, and the headers and
 // figures behind it, as numbers, texts and flags.
 namespace strovanik::cli {
-
-// Keys keep the order in which they are written, so that "path" comes first.
-using Record = nlohmann::ordered_json;
 
 // The record of one analysed file. Every file has "path", "kind" (null when the file could
 // not be read), "complete" and, unless it was reported in full, "error". A reported file
@@ -20,17 +17,10 @@ using Record = nlohmann::ordered_json;
 // own name; a figure that could not be computed is null; and "inspection". The records and figures
 // of a stream that is not there are left out, so null always means "failed". Every record
 // serialises the file's one result; none works a figure out again. The texts are values: the
-// padding and leading spaces that line them up in the report are left out.
-enum class RecordShape {
-    Full,   // --format json and jsonl: the report, the records, the figures, "inspection"
-    Row,    // a row of a table: the figures and the inspection's file figures, no report
-    Check,  // --check: "path", "kind" and "inspection" (null for a file that is not AVI)
-};
+// padding and leading spaces that line them up in the report are left out. The fields and
+// their order are those of recordFields().
 Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout,
                   RecordShape shape = RecordShape::Full);
-
-// The "inspection" object: the verdict, the file's figures, its streams and its findings.
-Record inspectionRecord(const report::Inspection& inspection);
 
 // The record as one line of compact JSON (no line end). Text that is not valid UTF-8 (a
 // file name in another encoding) shows U+FFFD in place of the bad bytes.

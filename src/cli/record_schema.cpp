@@ -1,0 +1,331 @@
+#include "cli/record_schema.h"
+
+#include <string>
+#include <vector>
+
+#include "container/avi_header_set.h"
+#include "container/container_kind.h"
+#include "report/report_layouts.h"
+
+namespace strovanik::cli {
+
+namespace {
+
+using container::AviStreamRecord;
+using report::Figures;
+using report::Outcome;
+
+constexpr unsigned kFull = 1u << static_cast<unsigned>(RecordShape::Full);
+constexpr unsigned kRow = 1u << static_cast<unsigned>(RecordShape::Row);
+constexpr unsigned kCheck = 1u << static_cast<unsigned>(RecordShape::Check);
+
+std::string_view qualityGradeName(report::QualityGrade grade) {
+    return grade == report::QualityGrade::High ? "High" : "Normal";
+}
+
+std::string_view channelClassName(report::ChannelClass channelClass) {
+    switch (channelClass) {
+        case report::ChannelClass::Mono:
+            return "Mono";
+        case report::ChannelClass::Stereo:
+            return "Stereo";
+        case report::ChannelClass::Surround:
+            return "Surround";
+    }
+    return "Mono";
+}
+
+Record mainHeaderRecord(const container::AviMainHeader& h) {
+    Record r;
+    r["dwMicroSecPerFrame"] = h.dwMicroSecPerFrame;
+    r["dwMaxBytesPerSec"] = h.dwMaxBytesPerSec;
+    r["dwPaddingGranularity"] = h.dwPaddingGranularity;
+    r["dwFlags"] = h.dwFlags;
+    r["dwTotalFrames"] = h.dwTotalFrames;
+    r["dwInitialFrames"] = h.dwInitialFrames;
+    r["dwStreams"] = h.dwStreams;
+    r["dwSuggestedBufferSize"] = h.dwSuggestedBufferSize;
+    r["dwWidth"] = h.dwWidth;
+    r["dwHeight"] = h.dwHeight;
+    r["dwReserved"] = h.dwReserved;
+    return r;
+}
+
+// The stream header and the stream format chunk's header, the same in both views.
+Record streamHeaderRecord(const AviStreamRecord& s) {
+    Record r;
+    r["fccType"] = container::fourCcText(s.fccType());
+    r["fccHandler"] = container::fourCcText(s.fccHandler());
+    r["dwFlags"] = s.dwFlags();
+    r["dwPriorityLanguage"] = s.dwPriorityLanguage();
+    r["dwInitialFrames"] = s.dwInitialFrames();
+    r["dwScale"] = s.dwScale();
+    r["dwRate"] = s.dwRate();
+    r["dwStart"] = s.dwStart();
+    r["dwLength"] = s.dwLength();
+    r["dwSuggestedBufferSize"] = s.dwSuggestedBufferSize();
+    r["dwQuality"] = s.dwQuality();
+    r["dwSampleSize"] = s.dwSampleSize();
+    r["rcFrameLeftTop"] = s.rcFrameLeftTop();
+    r["rcFrameRightBottom"] = s.rcFrameRightBottom();
+    r["strfId"] = container::fourCcText(s.strfId());
+    r["strfSize"] = s.strfSize();
+    return r;
+}
+
+Record videoStreamRecord(const AviStreamRecord& s) {
+    Record r = streamHeaderRecord(s);
+    r["biSizeLow"] = s.biSizeLow();
+    r["biSizeHigh"] = s.biSizeHigh();
+    r["biWidth"] = s.biWidth();
+    r["biHeight"] = s.biHeight();
+    r["biPlanes"] = s.biPlanes();
+    r["biBitCount"] = s.biBitCount();
+    r["biCompression"] = container::fourCcText(s.biCompression());
+    return r;
+}
+
+Record audioStreamRecord(const AviStreamRecord& s) {
+    Record r = streamHeaderRecord(s);
+    r["wFormatTag"] = s.wFormatTag();
+    r["nChannels"] = s.nChannels();
+    r["nSamplesPerSec"] = s.nSamplesPerSec();
+    r["nAvgBytesPerSec"] = s.nAvgBytesPerSec();
+    r["nBlockAlign"] = s.nBlockAlign();
+    r["wBitsPerSample"] = s.wBitsPerSample();
+    r["cbSizeAndExtra"] = container::fourCcText(s.cbSizeAndExtra());
+    return r;
+}
+
+Record valueOrNull(const auto& value) { return value ? Record(*value) : Record(nullptr); }
+
+// A figure's value, or null when it could not be worked out.
+template <typename T>
+Record figure(const report::Figure<T>& f) {
+    return valueOrNull(f.value);
+}
+
+const Outcome& outcomeOf(const RecordContext& c) { return c.analysis.result.outcome; }
+
+bool reported(const RecordContext& c) { return outcomeOf(c).status == Outcome::Status::Reported; }
+
+// The figures, once the header scan finished; nothing before.
+const Figures* figuresOf(const RecordContext& c) {
+    if (!reported(c) || !outcomeOf(c).headers || !c.analysis.result.figures) return nullptr;
+    return &*c.analysis.result.figures;
+}
+
+// A field that a reported file has when the header scan finished and `has` says so.
+template <typename Get>
+RecordField headerField(std::string_view key, bool column, unsigned shapes,
+                        bool (*has)(const Figures&), Get get) {
+    return {key, column, shapes, [has, get](const RecordContext& c) -> FieldValue {
+                const Figures* f = figuresOf(c);
+                if (f == nullptr || !has(*f)) return std::nullopt;
+                return Record(get(c, *f));
+            }};
+}
+
+bool always(const Figures&) { return true; }
+bool hasVideo(const Figures& f) { return f.hasVideo; }
+bool hasAudio(const Figures& f) { return f.hasAudio; }
+bool hasSecondAudio(const Figures& f) { return f.hasSecondAudio; }
+bool hasSound1(const Figures& f) { return f.sound1.has_value(); }
+bool hasSound2(const Figures& f) { return f.sound2.has_value(); }
+
+// A figure every reported file has: null for all of them when the header scan gave up, since
+// nothing past it was computed.
+template <typename Get>
+RecordField commonFigure(std::string_view key, Get get) {
+    return {key, true, kFull | kRow, [get](const RecordContext& c) -> FieldValue {
+                if (!reported(c)) return std::nullopt;
+                const Figures* f = figuresOf(c);
+                return f == nullptr ? Record(nullptr) : Record(get(*f));
+            }};
+}
+
+template <typename Get>
+RecordField runTimeFigure(std::string_view key, Get get) {
+    return commonFigure(key, [get](const Figures& f) {
+        return f.runTime.value ? Record(get(*f.runTime.value)) : Record(nullptr);
+    });
+}
+
+const container::AviHeaderSet& headersOf(const RecordContext& c) { return *outcomeOf(c).headers; }
+const report::CodecTexts& codecsOf(const RecordContext& c) { return outcomeOf(c).codecs; }
+
+std::vector<RecordField> makeRecordFields() {
+    std::vector<RecordField> fields = {
+        {"path", true, kFull | kRow | kCheck,
+         [](const RecordContext& c) -> FieldValue { return Record(c.analysis.path); }},
+        {"kind", true, kFull | kRow | kCheck,
+         [](const RecordContext& c) -> FieldValue {
+             const Outcome& o = outcomeOf(c);
+             const bool recognised =
+                 o.status == Outcome::Status::Refused || o.status == Outcome::Status::Reported;
+             return recognised ? Record(container::containerKindName(o.kind)) : Record(nullptr);
+         }},
+        {"complete", true, kFull | kRow,
+         [](const RecordContext& c) -> FieldValue {
+             return Record(reported(c) && outcomeOf(c).complete);
+         }},
+        {"error", true, kFull | kRow,
+         [](const RecordContext& c) -> FieldValue {
+             auto problem = problemText(outcomeOf(c));
+             return problem ? FieldValue(Record(*problem)) : std::nullopt;
+         }},
+        {"report", false, kFull,
+         [](const RecordContext& c) -> FieldValue {
+             return reported(c) ? FieldValue(Record(outcomeOf(c).report)) : std::nullopt;
+         }},
+        headerField("mainHeader", false, kFull, always,
+                    [](const RecordContext& c, const Figures&) {
+                        return mainHeaderRecord(headersOf(c).mainHeader);
+                    }),
+        headerField("videoStream", false, kFull, hasVideo,
+                    [](const RecordContext& c, const Figures&) {
+                        return videoStreamRecord(headersOf(c).videoStream);
+                    }),
+        headerField("audioStream1", false, kFull, hasAudio,
+                    [](const RecordContext& c, const Figures&) {
+                        return audioStreamRecord(headersOf(c).audioStream1);
+                    }),
+        headerField("audioStream2", false, kFull, hasSecondAudio,
+                    [](const RecordContext& c, const Figures&) {
+                        return audioStreamRecord(headersOf(c).audioStream2);
+                    }),
+        headerField("makeInfo", true, kFull | kRow, always,
+                    [](const RecordContext& c, const Figures&) {
+                        return report::valueText(report::shownMakeInfo(headersOf(c), c.layout));
+                    }),
+        headerField("videoCodecText", true, kFull | kRow, always,
+                    [](const RecordContext& c, const Figures&) {
+                        return report::valueText(codecsOf(c).videoCodecText);
+                    }),
+        headerField("audioCodecText1", true, kFull | kRow, hasAudio,
+                    [](const RecordContext& c, const Figures&) {
+                        return report::valueText(codecsOf(c).audioCodecText1);
+                    }),
+        headerField("audioCodecText2", true, kFull | kRow, hasSecondAudio,
+                    [](const RecordContext& c, const Figures&) {
+                        return report::valueText(codecsOf(c).audioCodecText2);
+                    }),
+        runTimeFigure("runSeconds", [](const report::RunTime& t) { return t.runSeconds; }),
+        runTimeFigure("runHours", [](const report::RunTime& t) { return t.runHours; }),
+        runTimeFigure("runMinutes", [](const report::RunTime& t) { return t.runMinutes; }),
+        runTimeFigure("runRestSeconds", [](const report::RunTime& t) { return t.runRestSeconds; }),
+        commonFigure("sizeMegabytes", [](const Figures& f) { return figure(f.sizeMegabytes); }),
+        commonFigure("sizeMegabytesText",
+                     [](const Figures& f) { return figure(f.sizeMegabytesText); }),
+        commonFigure("totalRate", [](const Figures& f) { return figure(f.totalRate); }),
+        commonFigure("framesPerSecond", [](const Figures& f) { return figure(f.framesPerSecond); }),
+        commonFigure("pictureRatio", [](const Figures& f) { return figure(f.pictureRatio); }),
+        commonFigure("videoBitrate", [](const Figures& f) { return figure(f.videoBitrate); }),
+        commonFigure("qualityGrade",
+                     [](const Figures& f) { return qualityGradeName(f.qualityGrade); }),
+        commonFigure("hasAudio", [](const Figures& f) { return f.hasAudio; }),
+        commonFigure("hasSecondAudio", [](const Figures& f) { return f.hasSecondAudio; }),
+        headerField("channelClass1", true, kFull | kRow, hasSound1,
+                    [](const RecordContext&, const Figures& f) {
+                        return channelClassName(f.sound1->channelClass);
+                    }),
+        headerField("audioBitrate1", true, kFull | kRow, hasSound1,
+                    [](const RecordContext&, const Figures& f) { return f.sound1->audioBitrate; }),
+        headerField("vbr1", true, kFull | kRow, hasSound1,
+                    [](const RecordContext&, const Figures& f) { return f.sound1->vbr; }),
+        headerField("channelClass2", true, kFull | kRow, hasSound2,
+                    [](const RecordContext&, const Figures& f) {
+                        return channelClassName(f.sound2->channelClass);
+                    }),
+        headerField("audioBitrate2", true, kFull | kRow, hasSound2,
+                    [](const RecordContext&, const Figures& f) { return f.sound2->audioBitrate; }),
+        headerField("vbr2", true, kFull | kRow, hasSound2,
+                    [](const RecordContext&, const Figures& f) { return f.sound2->vbr; }),
+        // The whole inspection for JSON; null for a file that could not be read for it.
+        {"inspection", false, kFull | kCheck,
+         [](const RecordContext& c) -> FieldValue {
+             if (c.shape == RecordShape::Full && !reported(c)) return std::nullopt;
+             const auto& inspection = c.analysis.result.inspection;
+             return inspection ? inspectionRecord(*inspection) : Record(nullptr);
+         }},
+    };
+    // A row carries the inspection's file figures in columns of their own.
+    for (const InspectionField& field : inspectionFields()) {
+        if (!field.column) continue;
+        fields.push_back(
+            {field.key, true, kRow, [get = field.value](const RecordContext& c) -> FieldValue {
+                 const auto& inspection = c.analysis.result.inspection;
+                 if (!reported(c) || !inspection) return std::nullopt;
+                 return get(*inspection);
+             }});
+    }
+    return fields;
+}
+
+Record findingsRecord(const report::Inspection& in) {
+    Record list = Record::array();
+    for (const report::Finding& f : in.findings) {
+        list.push_back({{"code", report::findingCodeName(f.code)},
+                        {"english", f.english},
+                        {"korean", f.korean}});
+    }
+    return list;
+}
+
+Record streamsRecord(const report::Inspection& in) {
+    Record list = Record::array();
+    for (const report::StreamFacts& s : in.streams) {
+        Record r;
+        for (const StreamField& field : streamFields()) r[std::string(field.key)] = field.value(s);
+        list.push_back(std::move(r));
+    }
+    return list;
+}
+
+using report::Inspection;
+using report::StreamFacts;
+
+constexpr InspectionField kInspectionFields[] = {
+    {"verdict", true, [](const Inspection& in) { return Record(report::verdictName(in.verdict)); }},
+    {"durationSeconds", true, [](const Inspection& in) { return Record(in.durationSeconds); }},
+    {"playableSeconds", true, [](const Inspection& in) { return Record(in.playableSeconds); }},
+    {"presentPercent", true, [](const Inspection& in) { return Record(in.presentPercent); }},
+    {"index", true, [](const Inspection& in) { return Record(report::indexKindName(in.index)); }},
+    {"writer", true, [](const Inspection& in) { return valueOrNull(in.writer); }},
+    {"streams", false, streamsRecord},
+    {"findings", false, findingsRecord},
+};
+
+constexpr StreamField kStreamFields[] = {
+    {"type", [](const StreamFacts& s) { return Record(s.type); }},
+    {"handler", [](const StreamFacts& s) { return Record(s.handler); }},
+    {"formatTag", [](const StreamFacts& s) { return valueOrNull(s.formatTag); }},
+    {"headerLength", [](const StreamFacts& s) { return Record(s.headerLength); }},
+    {"durationSeconds", [](const StreamFacts& s) { return Record(s.durationSeconds); }},
+    {"indexedChunks", [](const StreamFacts& s) { return valueOrNull(s.indexedChunks); }},
+    {"presentChunks", [](const StreamFacts& s) { return Record(s.presentChunks); }},
+    {"bytes", [](const StreamFacts& s) { return Record(s.bytes); }},
+    {"bitrateKbps", [](const StreamFacts& s) { return valueOrNull(s.bitrateKbps); }},
+    {"vbr", [](const StreamFacts& s) { return Record(s.vbr); }},
+};
+
+}  // namespace
+
+std::span<const RecordField> recordFields() {
+    static const std::vector<RecordField> fields = makeRecordFields();
+    return fields;
+}
+
+std::span<const InspectionField> inspectionFields() { return kInspectionFields; }
+
+std::span<const StreamField> streamFields() { return kStreamFields; }
+
+Record inspectionRecord(const report::Inspection& inspection) {
+    Record r;
+    for (const InspectionField& field : kInspectionFields) {
+        r[std::string(field.key)] = field.value(inspection);
+    }
+    return r;
+}
+
+}  // namespace strovanik::cli
