@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 #include "cli/check_output.h"
@@ -16,6 +15,7 @@
 #include "cli/progress.h"
 #include "cli/report_command.h"
 #include "container/text_encoding.h"
+#include "report/check_text.h"
 
 namespace strovanik::cli {
 
@@ -40,6 +40,10 @@ struct FileOutput {
     std::string textAfter;  // written to `out` after them
     int status = kExitReported;
 };
+
+std::string inEncoding(const std::string& text, TextEncoding encoding) {
+    return encoding == TextEncoding::Cp949 ? container::encodeCp949(text) : text;
+}
 
 struct Expansion {
     std::vector<std::string> files;
@@ -70,14 +74,17 @@ Expansion expand(const std::vector<std::string>& paths, bool recursive, std::ost
     return expansion;
 }
 
-FileOutput textOutput(const std::string& path, bool headed, const TextReporter& textReporter) {
-    std::ostringstream text;
-    std::ostringstream messages;
+// A file's report as --format text prints it, headed by its name when there are several.
+FileOutput textOutput(const std::string& path, bool headed, const BatchSettings& settings) {
+    const report::Outcome outcome = analysePath(path, settings.layout, false).result.outcome;
     FileOutput output;
-    output.status = textReporter(path, text, messages);
+    output.status = exitStatusOf(outcome);
     // Headings and the blank line after each file use the reports' own line end.
-    output.text = headed ? "==> " + path + " <==\r\n" + text.str() : text.str();
-    output.messages = messages.str();
+    if (headed) output.text = "==> " + path + " <==\r\n";
+    if (outcome.status == report::Outcome::Status::Reported) {
+        output.text += inEncoding(outcome.report, settings.encoding);
+    }
+    if (const auto line = messageLine(path, outcome)) output.messages = *line + "\n";
     if (headed) output.textAfter = "\r\n";
     return output;
 }
@@ -85,7 +92,7 @@ FileOutput textOutput(const std::string& path, bool headed, const TextReporter& 
 // With several files, every line a file adds to standard error says which file it was about;
 // most lines do already, the refusal messages of the kinds do not.
 std::string namingTheFile(const std::string& path, const std::string& messages) {
-    const std::string prefix = std::string(kProgramName) + ": " + path + ": ";
+    const std::string prefix = fileMessageLine(path, "");
     std::string named;
     std::size_t start = 0;
     while (start < messages.size()) {
@@ -107,8 +114,8 @@ FileOutput recordOutput(const std::string& path, const BatchSettings& settings) 
     output.status = settings.check ? checkStatusOf(analysis.result) : exitStatusOf(outcome);
     switch (settings.format) {
         case OutputFormat::Text:
-            output.text = checkText(analysis, settings.layout);
-            if (settings.cp949) output.text = container::encodeCp949(output.text);
+            output.text = inEncoding(report::checkText(path, analysis.result, settings.layout),
+                                     settings.encoding);
             break;
         case OutputFormat::Csv:
             output.text = csvRow(fileRecord(analysis, settings.layout, RecordShape::Row));
@@ -128,21 +135,87 @@ FileOutput recordOutput(const std::string& path, const BatchSettings& settings) 
 
 }  // namespace
 
-OutputFormat outputFormatNamed(std::string_view name) {
-    if (name == "json") return OutputFormat::Json;
-    if (name == "jsonl") return OutputFormat::JsonLines;
-    if (name == "csv") return OutputFormat::Csv;
-    return OutputFormat::Text;
-}
-
 unsigned defaultJobs() {
     // Reading small files is mostly waiting on the system, so two files at once pay off
     // even on one processor; beyond four the output thread is the limit.
     return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
 }
 
+namespace {
+
+// Gathers the files' output in order and hands it on in pieces, their messages in between,
+// with the progress line below.
+class BatchWriter {
+public:
+    BatchWriter(const BatchSettings& settings, std::optional<std::size_t> count, std::ostream& out,
+                std::ostream& err)
+        : settings_(settings),
+          out_(out),
+          err_(err),
+          progress_(err, count,
+                    settings.progress && count.value_or(SIZE_MAX) > kProgressAboveFiles) {}
+
+    void begin() {
+        if (settings_.format == OutputFormat::Json) out_ << "[\n";
+        if (settings_.format == OutputFormat::Csv) out_ << csvHeaderRow();
+    }
+
+    void add(std::size_t i, FileOutput&& output) {
+        if (settings_.format == OutputFormat::Json && i > 0) pending_ += ",\n";
+        pending_ += output.text;
+        if (settings_.format == OutputFormat::JsonLines) pending_ += '\n';
+        if (!output.messages.empty()) {
+            // The file's own output comes first, as when files are reported one by one.
+            handOn();
+            out_.flush();
+            progress_.clear();
+            err_ << output.messages;
+            err_.flush();
+        }
+        pending_ += output.textAfter;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastFlush_ >= kFlushEvery) {
+            handOn();
+            out_.flush();
+            lastFlush_ = now;
+        } else if (pending_.size() >= kOutputPiece) {
+            handOn();
+        }
+        status_ = std::max(status_, output.status);
+        written_ = i + 1;
+        progress_.filesDone(written_);
+    }
+
+    // Writes what was gathered; after a failure, what was done before it.
+    void handOn() {
+        out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+        pending_.clear();
+    }
+
+    void end() {
+        handOn();
+        progress_.clear();
+        if (settings_.format == OutputFormat::Json) out_ << (written_ > 0 ? "\n]\n" : "]\n");
+        out_.flush();
+    }
+
+    int status() const { return status_; }
+
+private:
+    const BatchSettings& settings_;
+    std::ostream& out_;
+    std::ostream& err_;
+    ProgressLine progress_;
+    std::chrono::steady_clock::time_point lastFlush_ = std::chrono::steady_clock::now();
+    std::size_t written_ = 0;
+    std::string pending_;
+    int status_ = kExitReported;
+};
+
+}  // namespace
+
 int runBatch(const std::vector<std::string>& paths, const BatchSettings& settings,
-             const TextReporter& textReporter, std::ostream& out, std::ostream& err) {
+             std::ostream& out, std::ostream& err) {
     Expansion expansion = expand(paths, settings.recursive, err);
     const bool listed = settings.list != nullptr;
     const bool several = expansion.files.size() > 1 || expansion.folderNamed || listed;
@@ -150,65 +223,30 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
     const std::optional<std::size_t> count =
         listed ? std::nullopt : std::optional<std::size_t>(expansion.files.size());
     PathFeed feed(std::move(expansion.files), settings.list, settings.listSeparator);
-    int status = expansion.status;
 
-    if (settings.format == OutputFormat::Json) out << "[\n";
-    if (settings.format == OutputFormat::Csv) out << csvHeaderRow();
-
-    ProgressLine progress(err, count,
-                          settings.progress && count.value_or(SIZE_MAX) > kProgressAboveFiles);
+    BatchWriter writer(settings, count, out, err);
+    writer.begin();
     const unsigned jobs = settings.jobs != 0 ? settings.jobs : defaultJobs();
-    auto lastFlush = std::chrono::steady_clock::now();
-    std::size_t written = 0;
-    std::string pending;
-    const auto handOn = [&] {
-        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
-        pending.clear();
-    };
     const auto produce = [&](const std::string& path) {
         FileOutput output = settings.format == OutputFormat::Text && !settings.check
-                                ? textOutput(path, several, textReporter)
+                                ? textOutput(path, several, settings)
                                 : recordOutput(path, settings);
         if (several) output.messages = namingTheFile(path, output.messages);
         return output;
     };
     const auto consume = [&](std::size_t i, FileOutput&& output) {
-        if (settings.format == OutputFormat::Json && i > 0) pending += ",\n";
-        pending += output.text;
-        if (settings.format == OutputFormat::JsonLines) pending += '\n';
-        if (!output.messages.empty()) {
-            // The file's own output comes first, as when files are reported one by one.
-            handOn();
-            out.flush();
-            progress.clear();
-            err << output.messages;
-            err.flush();
-        }
-        pending += output.textAfter;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastFlush >= kFlushEvery) {
-            handOn();
-            out.flush();
-            lastFlush = now;
-        } else if (pending.size() >= kOutputPiece) {
-            handOn();
-        }
-        status = std::max(status, output.status);
-        written = i + 1;
-        progress.filesDone(written);
+        writer.add(i, std::move(output));
     };
     try {
         runInOrderFrom<FileOutput>([&feed] { return feed.next(); }, count == 1 ? 1u : jobs,
                                    kWindowPerWorker * jobs, produce, consume);
     } catch (...) {
-        handOn();  // what was done before the failure
+        writer.handOn();
         throw;
     }
-    handOn();
-    progress.clear();
+    writer.end();
 
-    if (settings.format == OutputFormat::Json) out << (written > 0 ? "\n]\n" : "]\n");
-    out.flush();
+    int status = std::max(expansion.status, writer.status());
     if (feed.listFailed()) {
         err << kProgramName << ": " << settings.listName
             << ": the list of files could not be read to its end\n";

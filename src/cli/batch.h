@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "report/derived_measures.h"
+#include "report/named_value.h"
 
 // Reporting on many files at once: the command-line paths expanded into files, the files
 // analysed a few at a time, and their output written in order.
@@ -15,8 +15,20 @@ namespace strovanik::cli {
 
 enum class OutputFormat { Text, Json, JsonLines, Csv };
 
-// "text", "json", "jsonl" or "csv"; Text for anything else.
-OutputFormat outputFormatNamed(std::string_view name);
+inline constexpr report::NamedValue<OutputFormat> kFormatNames[] = {
+    {"text", OutputFormat::Text},
+    {"json", OutputFormat::Json},
+    {"jsonl", OutputFormat::JsonLines},
+    {"csv", OutputFormat::Csv},
+};
+
+// The encoding of text output; JSON and CSV are always UTF-8.
+enum class TextEncoding { Utf8, Cp949 };
+
+inline constexpr report::NamedValue<TextEncoding> kEncodingNames[] = {
+    {"utf-8", TextEncoding::Utf8},
+    {"cp949", TextEncoding::Cp949},
+};
 
 struct BatchSettings {
     OutputFormat format = OutputFormat::Text;
@@ -29,14 +41,9 @@ struct BatchSettings {
     std::istream* list = nullptr;
     std::string listName;
     char listSeparator = '\n';
-    bool check = false;      // --check: verdicts instead of reports
-    bool cp949 = false;      // text output in CP949 instead of UTF-8
+    bool check = false;                          // --check: verdicts instead of reports
+    TextEncoding encoding = TextEncoding::Utf8;  // of text output
 };
-
-// Writes the report of one file as --format text prints it, and its messages on `err`;
-// returns the file's exit status.
-using TextReporter =
-    std::function<int(const std::string& path, std::ostream& out, std::ostream& err)>;
 
 // Reports on every file that `paths` stand for: a file for itself, a folder for the files
 // in it whose names end in ".avi" (any letter case), sorted by the byte order of their
@@ -44,10 +51,11 @@ using TextReporter =
 // the settings' list. Files keep the order of the command line and of the list; a failing
 // file does not stop the others. With several files, a folder or a list, the text of each file
 // is headed by "==> FILE <==" and followed by an empty line, and every message line names
-// its file. Returns the highest exit status of the files, and 1 for a folder that cannot be
-// listed or holds no AVI file, or a list that could not be read to its end.
+// its file; one file named alone goes the same way, unheaded. Returns the highest exit status
+// of the files, and 1 for a folder that cannot be listed or holds no AVI file, or a list that
+// could not be read to its end.
 int runBatch(const std::vector<std::string>& paths, const BatchSettings& settings,
-             const TextReporter& textReporter, std::ostream& out, std::ostream& err);
+             std::ostream& out, std::ostream& err);
 
 // The number of files analysed at once when the user does not say.
 unsigned defaultJobs();

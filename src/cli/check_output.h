@@ -4,14 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "cli/file_analysis.h"
+#include "report/analysis.h"
 
-// --check: one verdict line per file and its findings below it, in Korean or in English.
+// --check: one verdict line per file and its findings below it (report::checkText), and its
+// exit status and messages.
 namespace strovanik::cli {
-
-// The file's lines: "NAME: verdict, duration, playable duration, codecs, picture size", then
-// each finding indented. Nothing for a file that is not an AVI file or could not be read.
-std::string checkText(const FileAnalysis& analysis, report::ReportLayout layout);
 
 // The file's exit status under --check: 0 complete, 4 truncated or damaged, 1 not inspected.
 int checkStatusOf(const report::FileResult& result);

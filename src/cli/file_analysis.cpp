@@ -28,7 +28,7 @@ std::optional<std::string> problemText(const Outcome& outcome) {
         case Outcome::Status::Missing:
             return "no such file";
         case Outcome::Status::Unreadable:
-            return "cannot be read: " + outcome.problem;
+            return cannotBeRead(outcome.problem);
         case Outcome::Status::Refused:
             return std::string(container::refusalMessage(outcome.kind));
         case Outcome::Status::Reported:
@@ -43,7 +43,15 @@ std::optional<std::string> messageLine(std::string_view path, const Outcome& out
     if (!problem) return std::nullopt;
     // The refusal messages stand alone, as the window shows them.
     if (outcome.status == Outcome::Status::Refused) return problem;
-    return std::string(kProgramName) + ": " + std::string(path) + ": " + *problem;
+    return fileMessageLine(path, *problem);
+}
+
+std::string fileMessageLine(std::string_view path, std::string_view problem) {
+    return std::string(kProgramName) + ": " + std::string(path) + ": " + std::string(problem);
+}
+
+std::string cannotBeRead(std::string_view reason) {
+    return "cannot be read: " + std::string(reason);
 }
 
 }  // namespace strovanik::cli

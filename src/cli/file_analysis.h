@@ -11,6 +11,7 @@
 // length beside the outcome, and the wording of what went wrong with it.
 namespace strovanik::cli {
 
+// The program's name, as its messages, its help and its version begin.
 inline constexpr std::string_view kProgramName = "strovanik-report";
 
 struct FileAnalysis {
@@ -31,5 +32,11 @@ std::optional<std::string> problemText(const report::Outcome& outcome);
 
 // The line the command writes on stderr for the file (without its line end), or nothing.
 std::optional<std::string> messageLine(std::string_view path, const report::Outcome& outcome);
+
+// "strovanik-report: PATH: PROBLEM", the shape of every message about one file.
+std::string fileMessageLine(std::string_view path, std::string_view problem);
+
+// The problem of a file that could not be read, for the reason given.
+std::string cannotBeRead(std::string_view reason);
 
 }  // namespace strovanik::cli

@@ -1,26 +1,23 @@
 #include "cli/report_command.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <fstream>
 #include <iostream>
-#include <map>
+#include <span>
 
 #include "cli/batch.h"
 #include "cli/file_analysis.h"
 #include "cli/structure_sample_command.h"
 #include "container/text_encoding.h"
-#include "report/analysis.h"
+#include "report/named_value.h"
 
 namespace strovanik::cli {
 
 namespace {
 
-using report::Outcome;
 using report::ReportLayout;
 
-constexpr std::string_view kProgram = "strovanik-report";
-
+// What the options set, as typed; the names are taken in their lower-case spelling.
 struct Options {
     std::string layout = "korean";
     std::string encoding = "utf-8";
@@ -35,70 +32,53 @@ struct Options {
     bool force = false;
 };
 
-ReportLayout layoutNamed(const std::string& name) {
-    if (name == "english") return ReportLayout::English;
-    if (name == "brief") return ReportLayout::KoreanBrief;
-    return ReportLayout::KoreanDetailed;
+// The names of an enumeration for an option: "a|b|c" for the help in the table's order; for
+// the check, in the order of the values, as its message has always listed them.
+template <typename T>
+std::string optionText(std::span<const report::NamedValue<T>> table) {
+    std::string text;
+    for (const auto& row : table) text += (text.empty() ? "" : "|") + std::string(row.name);
+    return text;
 }
 
-// Analyses one file and writes its report and messages; returns its exit status.
-int reportOne(const std::string& path, const Options& options, std::ostream& out,
-              std::ostream& err) {
-    const Outcome outcome = analysePath(path, layoutNamed(options.layout), false).result.outcome;
-    switch (outcome.status) {
-        case Outcome::Status::Missing:
-            err << kProgram << ": " << path << ": no such file\n";
-            return kExitNotReported;
-        case Outcome::Status::Unreadable:
-            err << kProgram << ": " << path << ": cannot be read: " << outcome.problem << "\n";
-            return kExitNotReported;
-        case Outcome::Status::Refused:
-            err << container::refusalMessage(outcome.kind) << "\n";
-            return kExitNotReported;
-        case Outcome::Status::Reported:
-            break;
-    }
-    if (options.encoding == "cp949") {
-        out << container::encodeCp949(outcome.report);
-    } else {
-        out << outcome.report;
-    }
-    if (!outcome.complete) {
-        err << kProgram << ": " << path << ": the report is incomplete: " << outcome.problem
-            << "\n";
-        return kExitIncomplete;
-    }
-    return kExitReported;
+template <typename T>
+CLI::IsMember isOneOf(std::span<const report::NamedValue<T>> table) {
+    std::vector<report::NamedValue<T>> rows(table.begin(), table.end());
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& b) { return a.value < b.value; });
+    std::vector<std::string> names;
+    for (const auto& row : rows) names.emplace_back(row.name);
+    return CLI::IsMember(names, CLI::ignore_case);
 }
 
-}  // namespace
+template <typename T>
+CLI::Option* addNamedOption(CLI::App& app, const std::string& name, std::string& value,
+                            std::span<const report::NamedValue<T>> table,
+                            const std::string& description) {
+    return app.add_option(name, value, description)
+        ->transform(isOneOf(table))
+        ->option_text(optionText(table));
+}
 
-int runReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     bool showProgress, std::istream* in) {
-    Options options;
-    CLI::App app{
-        "Writes the report of AVI files: what their headers say, in the layout of the "
-        "viewer's report box (CR LF line ends).",
-        std::string(kProgram)};
+template <typename T>
+T valueOf(std::span<const report::NamedValue<T>> table, const std::string& name) {
+    return report::valueNamed(table, name).value_or(table.front().value);
+}
+
+// The options of the report, the batch and the structure sample, and what the help says of
+// them. Each option's values are shown as the user types them, in any letter case.
+void declareOptions(CLI::App& app, Options& options) {
     // Options are spelled with dashes everywhere; "/x" is a path, also on Windows.
     app.allow_windows_style_options(false);
-    app.set_version_flag("--version", std::string(kProgram) + " " + STROVANIK_VERSION);
-    // Each option's values are shown as the user types them, in any letter case; the values
-    // are taken in their lower-case spelling.
-    app.add_option("--layout", options.layout,
-                   "Report layout: korean (in full, the default), brief or english")
-        ->transform(CLI::IsMember({"english", "korean", "brief"}, CLI::ignore_case))
-        ->option_text("korean|brief|english");
-    app.add_option("--encoding", options.encoding,
-                   "Text encoding of the reports: utf-8 (the default) or cp949")
-        ->transform(CLI::IsMember({"utf-8", "cp949"}, CLI::ignore_case))
-        ->option_text("utf-8|cp949");
-    app.add_option("--format", options.format,
-                   "Output: text (the reports, the default), json (one array of objects, even "
-                   "for one file), jsonl (one object per line) or csv (a header row, one row "
-                   "per file)")
-        ->transform(CLI::IsMember({"text", "json", "jsonl", "csv"}, CLI::ignore_case))
-        ->option_text("text|json|jsonl|csv");
+    app.set_version_flag("--version", std::string(kProgramName) + " " + STROVANIK_VERSION);
+    addNamedOption<ReportLayout>(app, "--layout", options.layout, report::kLayoutNames,
+                                 "Report layout: korean (in full, the default), brief or english");
+    addNamedOption<TextEncoding>(app, "--encoding", options.encoding, kEncodingNames,
+                                 "Text encoding of the reports: utf-8 (the default) or cp949");
+    addNamedOption<OutputFormat>(
+        app, "--format", options.format, kFormatNames,
+        "Output: text (the reports, the default), json (one array of objects, even for one "
+        "file), jsonl (one object per line) or csv (a header row, one row per file)");
     app.add_flag("--check", options.check,
                  "Say whether each file is whole (complete, truncated or damaged) and what it "
                  "really holds, from a walk of its whole structure, instead of its report");
@@ -130,16 +110,63 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
         "Exit status: 0 all reported, 1 a file not reported (missing, unreadable, not an "
         "AVI file) or a folder without AVI files, 2 usage error, 3 a report ended early, 4 "
         "(--check) a file is truncated or damaged; with several files the highest.");
+}
 
+// The combinations the parser cannot check by itself.
+void checkTogether(const Options& options) {
+    if (options.files.empty() && options.filesFrom.empty()) throw CLI::RequiredError("FILE");
+    if (!options.structureSample.empty() &&
+        (options.files.size() != 1 || !options.filesFrom.empty() || options.check)) {
+        throw CLI::ValidationError("--structure-sample", "takes exactly one FILE");
+    }
+}
+
+BatchSettings batchSettings(const Options& options, bool showProgress) {
+    BatchSettings batch;
+    batch.format = valueOf<OutputFormat>(kFormatNames, options.format);
+    batch.layout = valueOf<ReportLayout>(report::kLayoutNames, options.layout);
+    batch.encoding = valueOf<TextEncoding>(kEncodingNames, options.encoding);
+    batch.recursive = options.recursive;
+    batch.jobs = options.jobs;
+    batch.progress = showProgress;
+    batch.check = options.check;
+    return batch;
+}
+
+// Points the batch at the list of --files-from; false when the list cannot be opened.
+bool openList(const Options& options, BatchSettings& batch, std::istream* in,
+              std::ifstream& listFile, std::ostream& err) {
+    if (options.filesFrom.empty()) return true;
+    batch.listName = options.filesFrom;
+    batch.listSeparator = options.nullSeparated ? '\0' : '\n';
+    if (options.filesFrom == "-") {
+        batch.list = in != nullptr ? in : &std::cin;
+        return true;
+    }
+    listFile.open(container::pathFromUtf8(options.filesFrom), std::ios::binary);
+    if (!listFile) {
+        err << kProgramName << ": " << options.filesFrom
+            << ": the list of files cannot be opened\n";
+        return false;
+    }
+    batch.list = &listFile;
+    return true;
+}
+
+}  // namespace
+
+int runReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     bool showProgress, std::istream* in) {
+    Options options;
+    CLI::App app{
+        "Writes the report of AVI files: what their headers say, in the layout of the "
+        "viewer's report box (CR LF line ends).",
+        std::string(kProgramName)};
+    declareOptions(app, options);
     std::vector<std::string> reversed(args.rbegin(), args.rend());
-    std::ifstream listFile;
     try {
         app.parse(reversed);
-        if (options.files.empty() && options.filesFrom.empty()) throw CLI::RequiredError("FILE");
-        if (!options.structureSample.empty() &&
-            (options.files.size() != 1 || !options.filesFrom.empty() || options.check)) {
-            throw CLI::ValidationError("--structure-sample", "takes exactly one FILE");
-        }
+        checkTogether(options);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e, out, err);
     } catch (const CLI::CallForVersion& e) {
@@ -153,36 +180,10 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
         return writeStructureSample(options.structureSample, options.files.front(), options.force,
                                     err);
     }
-
-    BatchSettings batch;
-    batch.format = outputFormatNamed(options.format);
-    batch.layout = layoutNamed(options.layout);
-    batch.recursive = options.recursive;
-    batch.jobs = options.jobs;
-    batch.progress = showProgress;
-    if (!options.filesFrom.empty()) {
-        batch.listName = options.filesFrom;
-        batch.listSeparator = options.nullSeparated ? '\0' : '\n';
-        if (options.filesFrom == "-") {
-            batch.list = in != nullptr ? in : &std::cin;
-        } else {
-            listFile.open(container::pathFromUtf8(options.filesFrom), std::ios::binary);
-            if (!listFile) {
-                err << kProgram << ": " << options.filesFrom
-                    << ": the list of files cannot be opened\n";
-                return kExitUsage;
-            }
-            batch.list = &listFile;
-        }
-    }
-    batch.check = options.check;
-    batch.cp949 = options.encoding == "cp949";
-    return runBatch(
-        options.files, batch,
-        [&options](const std::string& path, std::ostream& fileOut, std::ostream& fileErr) {
-            return reportOne(path, options, fileOut, fileErr);
-        },
-        out, err);
+    BatchSettings batch = batchSettings(options, showProgress);
+    std::ifstream listFile;
+    if (!openList(options, batch, in, listFile, err)) return kExitUsage;
+    return runBatch(options.files, batch, out, err);
 }
 
 }  // namespace strovanik::cli

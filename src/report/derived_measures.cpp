@@ -40,12 +40,7 @@ ReportLayout chooseLayout(bool koreanChecked, bool briefChecked) {
 }
 
 std::string_view reportLayoutName(ReportLayout layout) {
-    switch (layout) {
-        case ReportLayout::English: return "english";
-        case ReportLayout::KoreanDetailed: return "korean";
-        case ReportLayout::KoreanBrief: return "brief";
-    }
-    return "korean";
+    return nameOf<ReportLayout>(kLayoutNames, layout);
 }
 
 RunTime computeRunTime(const container::AviMainHeader& mainHeader) {

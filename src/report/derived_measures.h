@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "container/avi_header_set.h"
+#include "report/named_value.h"
 
 namespace strovanik::report {
 
@@ -21,6 +22,13 @@ enum class ReportLayout { English, KoreanDetailed, KoreanBrief };
 // The layout from the two check boxes: Korean ("한글") and brief ("간단히"); the brief box
 // counts only while the Korean one is checked.
 ReportLayout chooseLayout(bool koreanChecked, bool briefChecked);
+
+// The layouts' names on the command line, in the order the help lists them, the default first.
+inline constexpr NamedValue<ReportLayout> kLayoutNames[] = {
+    {"korean", ReportLayout::KoreanDetailed},
+    {"brief", ReportLayout::KoreanBrief},
+    {"english", ReportLayout::English},
+};
 
 std::string_view reportLayoutName(ReportLayout layout);
 
@@ -49,10 +57,10 @@ public:
     const RunTime& runTime() const { return runTime_; }
     double sizeMegabytes() const;
     std::string sizeMegabytesText() const;
-    double totalRate() const;         // kilobytes (1024) per second, whole
+    double totalRate() const;  // kilobytes (1024) per second, whole
     double framesPerSecond() const;
     double pictureRatio() const;
-    double videoBitrate() const;      // kilobits (1024) per second
+    double videoBitrate() const;  // kilobits (1024) per second
     QualityGrade qualityGrade() const;
     bool hasAudio() const;
     bool hasSecondAudio() const;
