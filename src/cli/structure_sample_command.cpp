@@ -10,7 +10,7 @@
 #include "container/file_source.h"
 #include "container/structure_sample.h"
 #include "container/text_encoding.h"
-#include "shell/file_replacement.h"
+#include "container/file_replacement.h"
 
 namespace strovanik::cli {
 
@@ -81,7 +81,7 @@ int writeStructureSample(const std::string& outPath, const std::string& filePath
             outcome = container::writeStructureSample(source, sink);
             return static_cast<bool>(out);
         };
-        if (!shell::replaceFileWith(outPath, fill, static_cast<std::uintmax_t>(source.size()),
+        if (!container::replaceFileWith(outPath, fill, static_cast<std::uintmax_t>(source.size()),
                                     problem)) {
             line(outPath) << "the sample cannot be written: " << problem << "\n";
             return kExitNotReported;

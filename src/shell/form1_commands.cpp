@@ -5,7 +5,7 @@
 #include "container/container_kind.h"
 #include "container/file_source.h"
 #include "report/analysis.h"
-#include "shell/file_replacement.h"
+#include "container/file_replacement.h"
 #include "shell/header_sample.h"
 #include "shell/saved_text_encoding.h"
 
@@ -167,7 +167,7 @@ void Form1Commands::saveReport() {
         const std::string text = port_.reportText() + "\r\n";
         const std::string bytes = encodeSavedText(text, systemSavedTextEncoding());
         std::string problem;
-        saved = replaceFileContents(state_.dialogFileName, bytes, problem);
+        saved = container::replaceFileContents(state_.dialogFileName, bytes, problem);
     });
     if (!saved) step([&] { port_.showMessage(kMessageReportUnsaved); });
 }

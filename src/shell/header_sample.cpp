@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "container/file_source.h"
-#include "shell/file_replacement.h"
+#include "container/file_replacement.h"
 
 namespace strovanik::shell {
 
@@ -41,7 +41,7 @@ HeaderSampleStatus writeHeaderSample(std::string_view sourcePath, std::string_vi
     }
     std::string problem;
     const std::string_view bytes(reinterpret_cast<const char*>(sample.data()), sample.size());
-    if (!replaceFileContents(samplePath, bytes, problem)) {
+    if (!container::replaceFileContents(samplePath, bytes, problem)) {
         return HeaderSampleStatus::SampleUnwritable;
     }
     std::copy_n(sample.begin(), firstWord.size(), firstWord.begin());

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace strovanik::shell {
+namespace strovanik::container {
 
 // Writes `bytes` as the whole content of the file at `utf8Path`: first into a new temporary
 // file beside it, then renamed into place, so the file is either the old one or the complete
@@ -23,4 +23,4 @@ bool replaceFileContents(std::string_view utf8Path, std::string_view bytes, std:
 bool replaceFileWith(std::string_view utf8Path, const std::function<bool(std::ostream&)>& fill,
                      std::optional<std::uintmax_t> length, std::string& problem);
 
-}  // namespace strovanik::shell
+}  // namespace strovanik::container

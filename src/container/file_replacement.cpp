@@ -1,4 +1,4 @@
-#include "shell/file_replacement.h"
+#include "container/file_replacement.h"
 
 #include <filesystem>
 #include <fstream>
@@ -12,7 +12,7 @@
 
 #include "container/text_encoding.h"
 
-namespace strovanik::shell {
+namespace strovanik::container {
 
 namespace fs = std::filesystem;
 
@@ -114,4 +114,4 @@ bool replaceFileWith(std::string_view utf8Path, const std::function<bool(std::os
     return true;
 }
 
-}  // namespace strovanik::shell
+}  // namespace strovanik::container
