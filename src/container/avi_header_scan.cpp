@@ -211,13 +211,11 @@ std::optional<AviHeaderSet> scanAviHeaders(ByteSource& source) {
                     std::span<const std::uint8_t, AviMainHeader::kSize>(probe + 20,
                                                                         AviMainHeader::kSize));
             } else if (listType == fourCc("STRL")) {
-                const FourCc streamType = upperCased(codeAt(probe + 20));
-                const AviStreamRecord record(
-                    std::span<const std::uint8_t, AviStreamRecord::kSize>(probe + 20,
-                                                                          AviStreamRecord::kSize));
-                if (streamType == fourCc("VIDS")) {
+                const AviStreamRecord record(std::span<const std::uint8_t, AviStreamRecord::kSize>(
+                    probe + AviStreamRecord::kPlaceInStreamList, AviStreamRecord::kSize));
+                if (isVideoStream(record)) {
                     headers.videoStream = record;
-                } else if (streamType == fourCc("AUDS")) {
+                } else if (isSoundStream(record)) {
                     headers.addAudioStream(record);
                 }
             } else if (listType == fourCc("ODML")) {

@@ -84,6 +84,14 @@ std::string normalizedMakeInfo(const AviHeaderSet& headers, std::string_view unk
     return decodeCp949(info);
 }
 
+bool isVideoStream(const AviStreamRecord& record) {
+    return upperCased(record.fccType()) == fourCc("VIDS");
+}
+
+bool isSoundStream(const AviStreamRecord& record) {
+    return upperCased(record.fccType()) == fourCc("AUDS");
+}
+
 std::string fourCcText(FourCc code) { return decodeCp949(code); }
 
 }  // namespace strovanik::container

@@ -37,6 +37,14 @@ struct AviMainHeader {
 class AviStreamRecord {
 public:
     static constexpr std::size_t kSize = 84;
+    // The stream header's data comes first; the strf chunk's header stands right after it, and
+    // the format's first bytes after that.
+    static constexpr std::size_t kStreamHeaderSize = 56;
+    static constexpr std::size_t kFormatChunkAt = kStreamHeaderSize;
+    static constexpr std::size_t kFormatAt = kFormatChunkAt + 8;
+    // Where the record starts in a stream list laid out as usual: after the list's header (12
+    // bytes) and the strh chunk's header (8).
+    static constexpr std::size_t kPlaceInStreamList = 20;
 
     AviStreamRecord() = default;
     explicit AviStreamRecord(std::span<const std::uint8_t, kSize> bytes);
@@ -58,26 +66,26 @@ public:
     std::int32_t dwSampleSize() const { return int32At(44); }
     std::int32_t rcFrameLeftTop() const { return int32At(48); }
     std::int32_t rcFrameRightBottom() const { return int32At(52); }
-    FourCc strfId() const { return code(56); }
-    std::int32_t strfSize() const { return int32At(60); }
+    FourCc strfId() const { return code(kFormatChunkAt); }
+    std::int32_t strfSize() const { return int32At(kFormatChunkAt + 4); }
 
     // Video view of the format.
-    std::int16_t biSizeLow() const { return int16At(64); }
-    std::int16_t biSizeHigh() const { return int16At(66); }
-    std::int32_t biWidth() const { return int32At(68); }
-    std::int32_t biHeight() const { return int32At(72); }
-    std::int16_t biPlanes() const { return int16At(76); }
-    std::int16_t biBitCount() const { return int16At(78); }
-    FourCc biCompression() const { return code(80); }
+    std::int16_t biSizeLow() const { return int16At(kFormatAt); }
+    std::int16_t biSizeHigh() const { return int16At(kFormatAt + 2); }
+    std::int32_t biWidth() const { return int32At(kFormatAt + 4); }
+    std::int32_t biHeight() const { return int32At(kFormatAt + 8); }
+    std::int16_t biPlanes() const { return int16At(kFormatAt + 12); }
+    std::int16_t biBitCount() const { return int16At(kFormatAt + 14); }
+    FourCc biCompression() const { return code(kFormatAt + 16); }
 
     // Audio view of the same bytes.
-    std::int16_t wFormatTag() const { return int16At(64); }
-    std::int16_t nChannels() const { return int16At(66); }
-    std::int32_t nSamplesPerSec() const { return int32At(68); }
-    std::int32_t nAvgBytesPerSec() const { return int32At(72); }
-    std::int16_t nBlockAlign() const { return int16At(76); }
-    std::int16_t wBitsPerSample() const { return int16At(78); }
-    FourCc cbSizeAndExtra() const { return code(80); }
+    std::int16_t wFormatTag() const { return int16At(kFormatAt); }
+    std::int16_t nChannels() const { return int16At(kFormatAt + 2); }
+    std::int32_t nSamplesPerSec() const { return int32At(kFormatAt + 4); }
+    std::int32_t nAvgBytesPerSec() const { return int32At(kFormatAt + 8); }
+    std::int16_t nBlockAlign() const { return int16At(kFormatAt + 12); }
+    std::int16_t wBitsPerSample() const { return int16At(kFormatAt + 14); }
+    FourCc cbSizeAndExtra() const { return code(kFormatAt + 16); }
 
 private:
     FourCc code(std::size_t at) const;
@@ -114,6 +122,10 @@ struct AviHeaderSet {
 // spaces to 35 characters), otherwise the 35 bytes as read, NUL characters included.
 std::string normalizedMakeInfo(const AviHeaderSet& headers, std::string_view unknownWord,
                                std::string_view editingWord);
+
+// Whether a stream is video ("vids") or sound ("auds"), its type read in any letter case.
+bool isVideoStream(const AviStreamRecord& record);
+bool isSoundStream(const AviStreamRecord& record);
 
 // The text of a four-character code as read (CP949 for bytes of 0x80 and above).
 std::string fourCcText(FourCc code);

@@ -101,7 +101,7 @@ QualityGrade DerivedMeasures::qualityGrade() const {
 }
 
 bool DerivedMeasures::hasAudio() const {
-    return container::upperCased(headers_.audioStream1.fccType()) == container::fourCc("AUDS");
+    return container::isSoundStream(headers_.audioStream1);
 }
 
 bool DerivedMeasures::hasSecondAudio() const { return headers_.hasSecondAudio(); }

@@ -45,7 +45,7 @@ Figures computeFigures(const container::AviHeaderSet& headers, std::int64_t file
     f.qualityGrade = m.qualityGrade();
     // The scan reads a stream list into the video record only when its type is vids, and the
     // record starts with that type.
-    f.hasVideo = container::upperCased(headers.videoStream.fccType()) == container::fourCc("VIDS");
+    f.hasVideo = container::isVideoStream(headers.videoStream);
     f.hasAudio = m.hasAudio();
     f.hasSecondAudio = m.hasSecondAudio();
     if (f.hasAudio) f.sound1 = soundFigures(headers.audioStream1);

@@ -26,8 +26,8 @@ std::string codeText(container::FourCc code) {
     return text.substr(0, text.find('\0'));
 }
 
-bool isVideo(const AviStreamRecord& r) { return upperCased(r.fccType()) == fourCc("VIDS"); }
-bool isAudio(const AviStreamRecord& r) { return upperCased(r.fccType()) == fourCc("AUDS"); }
+using container::isSoundStream;
+using container::isVideoStream;
 
 double framePeriod(const AviStreamRecord& r) {
     const auto scale = static_cast<std::uint32_t>(r.dwScale());
@@ -49,7 +49,7 @@ StreamFacts streamFacts(const WalkedStream& s) {
     StreamFacts f;
     f.type = codeText(r.fccType());
     f.handler = codeText(r.fccHandler());
-    if (isAudio(r)) f.formatTag = static_cast<std::uint16_t>(r.wFormatTag());
+    if (isSoundStream(r)) f.formatTag = static_cast<std::uint16_t>(r.wFormatTag());
     f.headerLength = static_cast<std::uint32_t>(r.dwLength());
     f.durationSeconds = static_cast<double>(f.headerLength) * framePeriod(r);
     f.indexedChunks = s.indexedChunks;
@@ -57,7 +57,7 @@ StreamFacts streamFacts(const WalkedStream& s) {
     f.bytes = s.presentBytes;
     const double covered = coveredSeconds(s);
     if (covered > 0) f.bitrateKbps = static_cast<double>(s.presentBytes) * 8 / 1000 / covered;
-    f.vbr = isAudio(r) && container::chunkSizesVary(s);
+    f.vbr = isSoundStream(r) && container::chunkSizesVary(s);
     return f;
 }
 
@@ -69,10 +69,10 @@ const WalkedStream* firstStream(const RiffWalk& walk, bool (*is)(const AviStream
 }
 
 double playableSeconds(const RiffWalk& walk) {
-    if (const WalkedStream* video = firstStream(walk, isVideo)) {
+    if (const WalkedStream* video = firstStream(walk, isVideoStream)) {
         return static_cast<double>(video->presentChunks) * framePeriod(video->record);
     }
-    if (const WalkedStream* audio = firstStream(walk, isAudio)) {
+    if (const WalkedStream* audio = firstStream(walk, isSoundStream)) {
         const auto byteRate = static_cast<std::uint32_t>(audio->record.nAvgBytesPerSec());
         return byteRate == 0 ? 0 : static_cast<double>(audio->presentBytes) / byteRate;
     }
@@ -133,7 +133,7 @@ void findIndexTrouble(const RiffWalk& walk, bool partial, Findings& out) {
 }
 
 void findFrameCounts(const RiffWalk& walk, bool cut, Findings& out) {
-    const WalkedStream* video = firstStream(walk, isVideo);
+    const WalkedStream* video = firstStream(walk, isVideoStream);
     if (!walk.mainHeader || video == nullptr) return;
     const std::int64_t headerFrames = static_cast<std::uint32_t>(walk.mainHeader->dwTotalFrames);
     const std::int64_t fileFrames = video->presentChunks;
@@ -177,7 +177,7 @@ void findStreamNotes(const RiffWalk& walk, bool cut, Findings& out) {
             }
         }
         // The report shows the first two sound streams, each with its "(VBR)" mark or not.
-        if (!isAudio(r) || ++soundNumber > 2 || s.sizedChunks < 2) continue;
+        if (!isSoundStream(r) || ++soundNumber > 2 || s.sizedChunks < 2) continue;
         const bool marked = !DerivedMeasures::vbrMark(r).empty();
         const bool varies = container::chunkSizesVary(s);
         if (marked == varies) continue;
