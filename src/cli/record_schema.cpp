@@ -1,5 +1,6 @@
 #include "cli/record_schema.h"
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -154,101 +155,102 @@ RecordField runTimeFigure(std::string_view key, Get get) {
 const container::AviHeaderSet& headersOf(const RecordContext& c) { return *outcomeOf(c).headers; }
 const report::CodecTexts& codecsOf(const RecordContext& c) { return outcomeOf(c).codecs; }
 
+// Every field but the inspection's file figures in a row, which come from its own table.
+const RecordField kFileFields[] = {
+    {"path", true, kFull | kRow | kCheck,
+     [](const RecordContext& c) -> FieldValue { return Record(c.analysis.path); }},
+    {"kind", true, kFull | kRow | kCheck,
+     [](const RecordContext& c) -> FieldValue {
+         const Outcome& o = outcomeOf(c);
+         const bool recognised =
+             o.status == Outcome::Status::Refused || o.status == Outcome::Status::Reported;
+         return recognised ? Record(container::containerKindName(o.kind)) : Record(nullptr);
+     }},
+    {"complete", true, kFull | kRow,
+     [](const RecordContext& c) -> FieldValue {
+         return Record(reported(c) && outcomeOf(c).complete);
+     }},
+    {"error", true, kFull | kRow,
+     [](const RecordContext& c) -> FieldValue {
+         auto problem = problemText(outcomeOf(c));
+         return problem ? FieldValue(Record(*problem)) : std::nullopt;
+     }},
+    {"report", false, kFull,
+     [](const RecordContext& c) -> FieldValue {
+         return reported(c) ? FieldValue(Record(outcomeOf(c).report)) : std::nullopt;
+     }},
+    headerField("mainHeader", false, kFull, always,
+                [](const RecordContext& c, const Figures&) {
+                    return mainHeaderRecord(headersOf(c).mainHeader);
+                }),
+    headerField("videoStream", false, kFull, hasVideo,
+                [](const RecordContext& c, const Figures&) {
+                    return videoStreamRecord(headersOf(c).videoStream);
+                }),
+    headerField("audioStream1", false, kFull, hasAudio,
+                [](const RecordContext& c, const Figures&) {
+                    return audioStreamRecord(headersOf(c).audioStream1);
+                }),
+    headerField("audioStream2", false, kFull, hasSecondAudio,
+                [](const RecordContext& c, const Figures&) {
+                    return audioStreamRecord(headersOf(c).audioStream2);
+                }),
+    headerField("makeInfo", true, kFull | kRow, always,
+                [](const RecordContext& c, const Figures&) {
+                    return report::valueText(report::shownMakeInfo(headersOf(c), c.layout));
+                }),
+    headerField("videoCodecText", true, kFull | kRow, always,
+                [](const RecordContext& c, const Figures&) {
+                    return report::valueText(codecsOf(c).videoCodecText);
+                }),
+    headerField("audioCodecText1", true, kFull | kRow, hasAudio,
+                [](const RecordContext& c, const Figures&) {
+                    return report::valueText(codecsOf(c).audioCodecText1);
+                }),
+    headerField("audioCodecText2", true, kFull | kRow, hasSecondAudio,
+                [](const RecordContext& c, const Figures&) {
+                    return report::valueText(codecsOf(c).audioCodecText2);
+                }),
+    runTimeFigure("runSeconds", [](const report::RunTime& t) { return t.runSeconds; }),
+    runTimeFigure("runHours", [](const report::RunTime& t) { return t.runHours; }),
+    runTimeFigure("runMinutes", [](const report::RunTime& t) { return t.runMinutes; }),
+    runTimeFigure("runRestSeconds", [](const report::RunTime& t) { return t.runRestSeconds; }),
+    commonFigure("sizeMegabytes", [](const Figures& f) { return figure(f.sizeMegabytes); }),
+    commonFigure("sizeMegabytesText", [](const Figures& f) { return figure(f.sizeMegabytesText); }),
+    commonFigure("totalRate", [](const Figures& f) { return figure(f.totalRate); }),
+    commonFigure("framesPerSecond", [](const Figures& f) { return figure(f.framesPerSecond); }),
+    commonFigure("pictureRatio", [](const Figures& f) { return figure(f.pictureRatio); }),
+    commonFigure("videoBitrate", [](const Figures& f) { return figure(f.videoBitrate); }),
+    commonFigure("qualityGrade", [](const Figures& f) { return qualityGradeName(f.qualityGrade); }),
+    commonFigure("hasAudio", [](const Figures& f) { return f.hasAudio; }),
+    commonFigure("hasSecondAudio", [](const Figures& f) { return f.hasSecondAudio; }),
+    headerField("channelClass1", true, kFull | kRow, hasSound1,
+                [](const RecordContext&, const Figures& f) {
+                    return channelClassName(f.sound1->channelClass);
+                }),
+    headerField("audioBitrate1", true, kFull | kRow, hasSound1,
+                [](const RecordContext&, const Figures& f) { return f.sound1->audioBitrate; }),
+    headerField("vbr1", true, kFull | kRow, hasSound1,
+                [](const RecordContext&, const Figures& f) { return f.sound1->vbr; }),
+    headerField("channelClass2", true, kFull | kRow, hasSound2,
+                [](const RecordContext&, const Figures& f) {
+                    return channelClassName(f.sound2->channelClass);
+                }),
+    headerField("audioBitrate2", true, kFull | kRow, hasSound2,
+                [](const RecordContext&, const Figures& f) { return f.sound2->audioBitrate; }),
+    headerField("vbr2", true, kFull | kRow, hasSound2,
+                [](const RecordContext&, const Figures& f) { return f.sound2->vbr; }),
+    // The whole inspection for JSON; null for a file that could not be read for it.
+    {"inspection", false, kFull | kCheck,
+     [](const RecordContext& c) -> FieldValue {
+         if (c.shape == RecordShape::Full && !reported(c)) return std::nullopt;
+         const auto& inspection = c.analysis.result.inspection;
+         return inspection ? inspectionRecord(*inspection) : Record(nullptr);
+     }},
+};
+
 std::vector<RecordField> makeRecordFields() {
-    std::vector<RecordField> fields = {
-        {"path", true, kFull | kRow | kCheck,
-         [](const RecordContext& c) -> FieldValue { return Record(c.analysis.path); }},
-        {"kind", true, kFull | kRow | kCheck,
-         [](const RecordContext& c) -> FieldValue {
-             const Outcome& o = outcomeOf(c);
-             const bool recognised =
-                 o.status == Outcome::Status::Refused || o.status == Outcome::Status::Reported;
-             return recognised ? Record(container::containerKindName(o.kind)) : Record(nullptr);
-         }},
-        {"complete", true, kFull | kRow,
-         [](const RecordContext& c) -> FieldValue {
-             return Record(reported(c) && outcomeOf(c).complete);
-         }},
-        {"error", true, kFull | kRow,
-         [](const RecordContext& c) -> FieldValue {
-             auto problem = problemText(outcomeOf(c));
-             return problem ? FieldValue(Record(*problem)) : std::nullopt;
-         }},
-        {"report", false, kFull,
-         [](const RecordContext& c) -> FieldValue {
-             return reported(c) ? FieldValue(Record(outcomeOf(c).report)) : std::nullopt;
-         }},
-        headerField("mainHeader", false, kFull, always,
-                    [](const RecordContext& c, const Figures&) {
-                        return mainHeaderRecord(headersOf(c).mainHeader);
-                    }),
-        headerField("videoStream", false, kFull, hasVideo,
-                    [](const RecordContext& c, const Figures&) {
-                        return videoStreamRecord(headersOf(c).videoStream);
-                    }),
-        headerField("audioStream1", false, kFull, hasAudio,
-                    [](const RecordContext& c, const Figures&) {
-                        return audioStreamRecord(headersOf(c).audioStream1);
-                    }),
-        headerField("audioStream2", false, kFull, hasSecondAudio,
-                    [](const RecordContext& c, const Figures&) {
-                        return audioStreamRecord(headersOf(c).audioStream2);
-                    }),
-        headerField("makeInfo", true, kFull | kRow, always,
-                    [](const RecordContext& c, const Figures&) {
-                        return report::valueText(report::shownMakeInfo(headersOf(c), c.layout));
-                    }),
-        headerField("videoCodecText", true, kFull | kRow, always,
-                    [](const RecordContext& c, const Figures&) {
-                        return report::valueText(codecsOf(c).videoCodecText);
-                    }),
-        headerField("audioCodecText1", true, kFull | kRow, hasAudio,
-                    [](const RecordContext& c, const Figures&) {
-                        return report::valueText(codecsOf(c).audioCodecText1);
-                    }),
-        headerField("audioCodecText2", true, kFull | kRow, hasSecondAudio,
-                    [](const RecordContext& c, const Figures&) {
-                        return report::valueText(codecsOf(c).audioCodecText2);
-                    }),
-        runTimeFigure("runSeconds", [](const report::RunTime& t) { return t.runSeconds; }),
-        runTimeFigure("runHours", [](const report::RunTime& t) { return t.runHours; }),
-        runTimeFigure("runMinutes", [](const report::RunTime& t) { return t.runMinutes; }),
-        runTimeFigure("runRestSeconds", [](const report::RunTime& t) { return t.runRestSeconds; }),
-        commonFigure("sizeMegabytes", [](const Figures& f) { return figure(f.sizeMegabytes); }),
-        commonFigure("sizeMegabytesText",
-                     [](const Figures& f) { return figure(f.sizeMegabytesText); }),
-        commonFigure("totalRate", [](const Figures& f) { return figure(f.totalRate); }),
-        commonFigure("framesPerSecond", [](const Figures& f) { return figure(f.framesPerSecond); }),
-        commonFigure("pictureRatio", [](const Figures& f) { return figure(f.pictureRatio); }),
-        commonFigure("videoBitrate", [](const Figures& f) { return figure(f.videoBitrate); }),
-        commonFigure("qualityGrade",
-                     [](const Figures& f) { return qualityGradeName(f.qualityGrade); }),
-        commonFigure("hasAudio", [](const Figures& f) { return f.hasAudio; }),
-        commonFigure("hasSecondAudio", [](const Figures& f) { return f.hasSecondAudio; }),
-        headerField("channelClass1", true, kFull | kRow, hasSound1,
-                    [](const RecordContext&, const Figures& f) {
-                        return channelClassName(f.sound1->channelClass);
-                    }),
-        headerField("audioBitrate1", true, kFull | kRow, hasSound1,
-                    [](const RecordContext&, const Figures& f) { return f.sound1->audioBitrate; }),
-        headerField("vbr1", true, kFull | kRow, hasSound1,
-                    [](const RecordContext&, const Figures& f) { return f.sound1->vbr; }),
-        headerField("channelClass2", true, kFull | kRow, hasSound2,
-                    [](const RecordContext&, const Figures& f) {
-                        return channelClassName(f.sound2->channelClass);
-                    }),
-        headerField("audioBitrate2", true, kFull | kRow, hasSound2,
-                    [](const RecordContext&, const Figures& f) { return f.sound2->audioBitrate; }),
-        headerField("vbr2", true, kFull | kRow, hasSound2,
-                    [](const RecordContext&, const Figures& f) { return f.sound2->vbr; }),
-        // The whole inspection for JSON; null for a file that could not be read for it.
-        {"inspection", false, kFull | kCheck,
-         [](const RecordContext& c) -> FieldValue {
-             if (c.shape == RecordShape::Full && !reported(c)) return std::nullopt;
-             const auto& inspection = c.analysis.result.inspection;
-             return inspection ? inspectionRecord(*inspection) : Record(nullptr);
-         }},
-    };
+    std::vector<RecordField> fields(std::begin(kFileFields), std::end(kFileFields));
     // A row carries the inspection's file figures in columns of their own.
     for (const InspectionField& field : inspectionFields()) {
         if (!field.column) continue;

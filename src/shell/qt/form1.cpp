@@ -97,6 +97,30 @@ Form1::Form1(QWidget* parent)
     controls_.at(ControlId::ShockwaveFlash1)->raise();
 }
 
+QLabel* Form1::makeLabel(const ControlDesign& design, const QString& caption, const QFont& font) {
+    QLabel* label = nullptr;
+    if (design.kind == ControlKind::LinkLabel) {
+        auto* link = new LinkLabel(caption, this);
+        const ControlId id = design.id;
+        connect(link, &LinkLabel::clicked, this, [this, id] { commands_.click(id); });
+        label = link;
+    } else {
+        label = new QLabel(caption, this);
+    }
+    label->setFont(font);
+    label->setAlignment(
+        (design.alignment == TextAlignment::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+        Qt::AlignTop);
+    if (design.textColour) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(design.textColour->red,
+                                                      design.textColour->green,
+                                                      design.textColour->blue));
+        label->setPalette(palette);
+    }
+    return label;
+}
+
 QWidget* Form1::makeControl(const ControlDesign& design) {
     const QString caption = fromUtf8(design.caption);
     const QFont font = fontFor(design.font);
@@ -108,28 +132,8 @@ QWidget* Form1::makeControl(const ControlDesign& design) {
             return reportBox_;
         }
         case ControlKind::Label:
-        case ControlKind::LinkLabel: {
-            QLabel* label = nullptr;
-            if (design.kind == ControlKind::LinkLabel) {
-                auto* link = new LinkLabel(caption, this);
-                connect(link, &LinkLabel::clicked, this, [this, id] { commands_.click(id); });
-                label = link;
-            } else {
-                label = new QLabel(caption, this);
-            }
-            label->setFont(font);
-            label->setAlignment(
-                (design.alignment == TextAlignment::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
-                Qt::AlignTop);
-            if (design.textColour) {
-                QPalette palette = label->palette();
-                palette.setColor(QPalette::WindowText,
-                                 QColor(design.textColour->red, design.textColour->green,
-                                        design.textColour->blue));
-                label->setPalette(palette);
-            }
-            return label;
-        }
+        case ControlKind::LinkLabel:
+            return makeLabel(design, caption, font);
         case ControlKind::Button: {
             QPushButton* button = design.captionWraps ? new WrappingButton(caption, this)
                                                       : new QPushButton(caption, this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QLabel>
 #include <QString>
 #include <QWidget>
 #include <map>
@@ -54,6 +55,7 @@ protected:
 private:
     QFont fontFor(const FontDesign& design) const;
     QWidget* makeControl(const ControlDesign& design);
+    QLabel* makeLabel(const ControlDesign& design, const QString& caption, const QFont& font);
     QCheckBox* checkBox(CheckBox box) const;
     std::optional<std::string> askPath(const FileDialogRequest& request, bool save);
 

@@ -270,6 +270,17 @@ void Form1::fileDropped(HDROP drop) {
     DragFinish(drop);
 }
 
+// As a dialog does: the focus comes back to the control that had it.
+void Form1::activated(bool active) {
+    if (!active) {
+        focusBeforeDeactivation_ = GetFocus();
+        return;
+    }
+    HWND target = focusBeforeDeactivation_;
+    if (target == nullptr || !IsChild(hwnd(), target)) target = control(ControlId::Text1);
+    SetFocus(target);
+}
+
 LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND: {
@@ -309,15 +320,7 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return DefWindowProcW(hwnd(), message, wParam, lParam);
         case WM_ACTIVATE:
-            // As a dialog does: the focus comes back to the control that had it.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                focusBeforeDeactivation_ = GetFocus();
-            } else {
-                HWND target = focusBeforeDeactivation_;
-                if (target == nullptr || !IsChild(hwnd(), target))
-                    target = control(ControlId::Text1);
-                SetFocus(target);
-            }
+            activated(LOWORD(wParam) != WA_INACTIVE);
             return 0;
         case WM_DROPFILES:
             fileDropped(reinterpret_cast<HDROP>(wParam));

@@ -83,6 +83,7 @@ private:
     std::optional<ControlId> controlOfCommand(int commandId) const;
     bool isLink(HWND window) const;
     void fileDropped(HDROP drop);
+    void activated(bool active);
 
     Options options_;
     ViewerState state_;
