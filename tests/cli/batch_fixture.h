@@ -6,28 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/report_command.h"
+#include "cli/command_run.h"
 #include "support/avi_writer.h"
 
 // Collections on disk for the batch, JSON and CSV tests, and strovanik-report run on them
-// in-process.
+// in-process (runInProcess).
 namespace strovanik::testing {
-
-struct BatchRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-inline BatchRun runBatchCommand(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    BatchRun run;
-    run.status = cli::runReportCommand(args, out, err);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
 
 // The lines of a text, without their line ends ("\n" or "\r\n").
 inline std::vector<std::string> linesOf(const std::string& text) {

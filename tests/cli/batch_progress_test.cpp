@@ -92,9 +92,9 @@ TEST(BatchText, FormatTextIsTheDefaultUnchanged) {
         for (std::size_t n = 1; n <= files.size(); ++n) {
             std::vector<std::string> args = options;
             args.insert(args.end(), files.begin(), files.begin() + static_cast<long>(n));
-            const BatchRun plain = runBatchCommand(args);
+            const CommandRun plain = runInProcess(args);
             args.insert(args.begin(), {"--format", "text"});
-            const BatchRun text = runBatchCommand(args);
+            const CommandRun text = runInProcess(args);
             EXPECT_EQ(text.out, plain.out);
             EXPECT_EQ(text.err, plain.err);
             EXPECT_EQ(text.status, plain.status);

@@ -41,7 +41,7 @@ TEST(BatchFolders, AFolderStandsForItsAviFilesInByteOrder) {
     c.avi("sub/inner.avi");  // below the folder: only with -r
     const std::string root = c.folder();
 
-    const BatchRun run = runBatchCommand({root});
+    const CommandRun run = runInProcess({root});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const std::vector<std::string> expected = {
@@ -61,11 +61,11 @@ TEST(BatchFolders, RecursiveOrderIsTheByteOrderOfTheWholePath) {
     const std::string root = c.folder();
     const auto at = [&](std::string_view relative) { return (fs::path(root) / relative).string(); };
 
-    const BatchRun flat = runBatchCommand({root});
+    const CommandRun flat = runInProcess({root});
     EXPECT_EQ(headingsOf(flat.out), (std::vector<std::string>{at("b-x.avi"), at("b.avi")}));
 
     for (const std::string_view flag : {"-r", "--recursive"}) {
-        const BatchRun deep = runBatchCommand({std::string(flag), root});
+        const CommandRun deep = runInProcess({std::string(flag), root});
         EXPECT_EQ(deep.status, 0) << deep.err;
         // '-' (0x2D) < '.' (0x2E) < '/' (0x2F): a folder's files come after same-named files.
         EXPECT_EQ(headingsOf(deep.out),
@@ -80,9 +80,9 @@ TEST(BatchFolders, PathsStartAsTheUserTypedThem) {
     c.avi("films/one.avi");
     const fs::path saved = fs::current_path();
     fs::current_path(c.root());
-    const BatchRun plain = runBatchCommand({"films"});
-    const BatchRun slash = runBatchCommand({"films/"});
-    const BatchRun dot = runBatchCommand({"-r", "."});
+    const CommandRun plain = runInProcess({"films"});
+    const CommandRun slash = runInProcess({"films/"});
+    const CommandRun dot = runInProcess({"-r", "."});
     fs::current_path(saved);
     EXPECT_EQ(headingsOf(plain.out), std::vector<std::string>{"films/one.avi"});
     EXPECT_EQ(headingsOf(slash.out), std::vector<std::string>{"films/one.avi"});
@@ -97,7 +97,7 @@ TEST(BatchFolders, NamedFilesKeepTheCommandLineOrderAndAnyName) {
     const std::string folder = c.folder("more");
     const std::string inFolder = c.avi("more/m.avi");
 
-    const BatchRun run = runBatchCommand({z, folder, a, other, z});
+    const CommandRun run = runInProcess({z, folder, a, other, z});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(headingsOf(run.out), (std::vector<std::string>{z, inFolder, a, other, z}));
 }
@@ -105,8 +105,8 @@ TEST(BatchFolders, NamedFilesKeepTheCommandLineOrderAndAnyName) {
 TEST(BatchFolders, AFolderOfOneFileStillGetsTheHeadingAndBlankLine) {
     Collection c;
     const std::string file = c.avi("only.avi");
-    const BatchRun folderRun = runBatchCommand({c.folder()});
-    const BatchRun fileRun = runBatchCommand({file});
+    const CommandRun folderRun = runInProcess({c.folder()});
+    const CommandRun fileRun = runInProcess({file});
     EXPECT_EQ(folderRun.out, "==> " + file + " <==\r\n" + fileRun.out + "\r\n");
 }
 
@@ -115,12 +115,12 @@ TEST(BatchFolders, AFolderWithoutAviFilesSaysSoAndCountsAsNotReported) {
     c.write("readme.txt", text("x"));
     c.avi("sub/deep.avi");
     const std::string root = c.folder();
-    const BatchRun run = runBatchCommand({root});
+    const CommandRun run = runInProcess({root});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "strovanik-report: " + root + ": no AVI files found\n");
 
-    const BatchRun recursive = runBatchCommand({"-r", root});
+    const CommandRun recursive = runInProcess({"-r", root});
     EXPECT_EQ(recursive.status, 0) << recursive.err;
 }
 
@@ -130,7 +130,7 @@ TEST(BatchFolders, LinksBackUpTheTreeDoNotMakeTheWalkEndless) {
     std::error_code error;
     fs::create_directory_symlink(c.root() / "tree", c.root() / "tree" / "loop", error);
     if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
-    const BatchRun run = runBatchCommand({"-r", c.folder("tree")});
+    const CommandRun run = runInProcess({"-r", c.folder("tree")});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(headingsOf(run.out), std::vector<std::string>{file});
 }
@@ -142,7 +142,7 @@ TEST(BatchFolders, AnAviNameThatCannotBeReadIsReportedNotSkipped) {
     fs::create_symlink(c.root() / "gone", c.root() / "broken.avi", error);
     if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
     const std::string broken = (c.root() / "broken.avi").string();
-    const BatchRun run = runBatchCommand({c.folder()});
+    const CommandRun run = runInProcess({c.folder()});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(headingsOf(run.out), (std::vector<std::string>{broken, good}));
     EXPECT_EQ(run.err, "strovanik-report: " + broken + ": no such file\n");
@@ -160,7 +160,7 @@ TEST(BatchFolders, AFolderThatCannotBeListedIsOneLineAndTheRestGoesOn) {
         fs::permissions(closed, fs::perms::owner_all);
         GTEST_SKIP() << "permissions do not keep this user out";
     }
-    const BatchRun run = runBatchCommand({"-r", c.folder()});
+    const CommandRun run = runInProcess({"-r", c.folder()});
     fs::permissions(closed, fs::perms::owner_all);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(headingsOf(run.out), std::vector<std::string>{good});
@@ -192,15 +192,15 @@ TEST(BatchStatus, EveryFileIsReportedAndTheHighestStatusWins) {
         for (const std::string_view format : {"text", "json", "jsonl", "csv"}) {
             std::vector<std::string> args = {"--format", std::string(format)};
             args.insert(args.end(), test.files.begin(), test.files.end());
-            const BatchRun run = runBatchCommand(args);
+            const CommandRun run = runInProcess(args);
             EXPECT_EQ(run.status, test.status) << format << ": " << run.err;
         }
-        const BatchRun text = runBatchCommand(test.files);
+        const CommandRun text = runInProcess(test.files);
         EXPECT_EQ(headingsOf(text.out), test.files);
     }
     // Every good file after a failing one is still reported in full.
-    const BatchRun run = runBatchCommand({ogg, missing, partial, good});
-    const BatchRun alone = runBatchCommand({good});
+    const CommandRun run = runInProcess({ogg, missing, partial, good});
+    const CommandRun alone = runInProcess({good});
     EXPECT_NE(run.out.find("==> " + good + " <==\r\n" + alone.out + "\r\n"), std::string::npos);
 }
 
@@ -210,7 +210,7 @@ TEST(BatchStatus, AFolderOfFailuresReportsEachInOrder) {
     const std::string b = c.avi("b.avi", partialPlan());
     const std::string d = c.write("d.avi", Bytes{});  // empty: not recognised
     const std::string e = c.avi("e.avi");
-    const BatchRun run = runBatchCommand({c.folder()});
+    const CommandRun run = runInProcess({c.folder()});
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(headingsOf(run.out), (std::vector<std::string>{a, b, d, e}));
     EXPECT_EQ(linesOf(run.err).size(), 3u) << run.err;
@@ -232,16 +232,16 @@ TEST(BatchOrder, ConcurrentAnalysisKeepsTheOrderAndTheBytes) {
     }
     const std::string root = c.folder();
     for (const std::string_view format : {"text", "json", "jsonl", "csv"}) {
-        const BatchRun one = runBatchCommand({"--format", std::string(format), "-j", "1", root});
+        const CommandRun one = runInProcess({"--format", std::string(format), "-j", "1", root});
         for (const std::string_view jobs : {"2", "4", "16"}) {
-            const BatchRun many =
-                runBatchCommand({"--format", std::string(format), "-j", std::string(jobs), root});
+            const CommandRun many =
+                runInProcess({"--format", std::string(format), "-j", std::string(jobs), root});
             EXPECT_EQ(many.status, one.status);
             EXPECT_EQ(many.out, one.out) << format << " with " << jobs << " jobs";
             EXPECT_EQ(many.err, one.err) << format << " with " << jobs << " jobs";
         }
     }
-    const BatchRun text = runBatchCommand({root});
+    const CommandRun text = runInProcess({root});
     EXPECT_EQ(headingsOf(text.out).size(), 150u);
     EXPECT_EQ(text.status, 3);
 }
@@ -254,7 +254,7 @@ TEST(BatchOptions, BadValuesAreUsageErrors) {
         {"--jobs", "17", file},    {"-j", "two", file}, {"-r"},
     };
     for (const auto& args : cases) {
-        const BatchRun run = runBatchCommand(args);
+        const CommandRun run = runInProcess(args);
         EXPECT_EQ(run.status, 2) << args.front();
         EXPECT_EQ(run.out, "") << args.front();
     }

@@ -55,7 +55,7 @@ TEST(Check, OneVerdictLinePerFileAndItsStatus) {
         std::vector<std::string> args = {"--check"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back(c.path);
-        const BatchRun run = runBatchCommand(args);
+        const CommandRun run = runInProcess(args);
         EXPECT_EQ(run.status, c.status) << c.path;
         const auto lines = linesOf(run.out);
         if (c.lineStart.empty()) {
@@ -72,7 +72,7 @@ TEST(Check, OneVerdictLinePerFileAndItsStatus) {
         }
     }
     // With several files the highest status wins, and the lines come in order.
-    const BatchRun all = runBatchCommand({"--check", f.whole, f.cut, f.ogg});
+    const CommandRun all = runInProcess({"--check", f.whole, f.cut, f.ogg});
     EXPECT_EQ(all.status, 4);
     EXPECT_EQ(all.out.find(f.whole), 0u);
     EXPECT_LT(all.out.find(f.whole), all.out.find(f.cut));
@@ -80,7 +80,7 @@ TEST(Check, OneVerdictLinePerFileAndItsStatus) {
 
 TEST(Check, JsonRecordsHoldTheInspection) {
     const Files f;
-    const BatchRun run = runBatchCommand({"--check", "--format", "json", f.whole, f.cut, f.ogg});
+    const CommandRun run = runInProcess({"--check", "--format", "json", f.whole, f.cut, f.ogg});
     EXPECT_EQ(run.status, 4);
     const json all = json::parse(run.out);
     ASSERT_EQ(all.size(), 3u);
@@ -104,15 +104,15 @@ TEST(Check, JsonRecordsHoldTheInspection) {
     EXPECT_EQ(stream.at("presentChunks"), stream.at("indexedChunks"));
 
     // Without --check the record keeps its report and carries the same inspection.
-    const json full = json::parse(runBatchCommand({"--format", "json", f.cut}).out).at(0);
+    const json full = json::parse(runInProcess({"--format", "json", f.cut}).out).at(0);
     EXPECT_TRUE(full.contains("report"));
     EXPECT_EQ(full.at("inspection"), cut);
 }
 
 TEST(Check, TheReportAndItsStatusStayWithoutCheck) {
     const Files f;
-    const BatchRun checked = runBatchCommand({"--check", f.cut});
-    const BatchRun reported = runBatchCommand({f.cut});
+    const CommandRun checked = runInProcess({"--check", f.cut});
+    const CommandRun reported = runInProcess({f.cut});
     EXPECT_EQ(checked.status, 4);
     EXPECT_EQ(reported.status, 0);  // the report answers from the headers, which are whole
     EXPECT_EQ(reported.out.rfind("    파    일    명   :  cut.avi\r\n", 0), 0u);

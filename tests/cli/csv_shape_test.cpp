@@ -110,10 +110,10 @@ TEST(CsvOutput, OneRowPerFileAndEveryFieldAsTheJsonHasIt) {
     };
     std::vector<std::string> args = {"--format", "csv"};
     args.insert(args.end(), files.begin(), files.end());
-    const BatchRun csv = runBatchCommand(args);
+    const CommandRun csv = runInProcess(args);
     EXPECT_EQ(csv.status, 3);
     args[1] = "json";
-    const json records = json::parse(runBatchCommand(args).out);
+    const json records = json::parse(runInProcess(args).out);
 
     const auto rows = readCsv(csv.out);
     ASSERT_TRUE(rows.has_value()) << csv.out;
@@ -169,7 +169,7 @@ TEST(CsvOutput, OneRowPerFileAndEveryFieldAsTheJsonHasIt) {
 
 TEST(CsvOutput, AnEmptyBatchIsTheHeaderRowAlone) {
     Collection c;
-    const BatchRun run = runBatchCommand({"--format", "csv", c.folder("nothing")});
+    const CommandRun run = runInProcess({"--format", "csv", c.folder("nothing")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, cli::csvHeaderRow());
     const auto rows = readCsv(run.out);
@@ -181,7 +181,7 @@ TEST(CsvOutput, NamesThatAreNotUtf8BecomeUtf8) {
     Collection c;
     const std::string root = c.folder();
     writeFile(fs::path(root) / (std::string("x") + '\xC3' + ".avi"), buildAvi({}));
-    const auto rows = readCsv(runBatchCommand({"--format", "csv", root}).out);
+    const auto rows = readCsv(runInProcess({"--format", "csv", root}).out);
     ASSERT_TRUE(rows.has_value());
     ASSERT_EQ(rows->size(), 2u);
     EXPECT_EQ(rows->at(1).at(0), (fs::path(root) / "x\xEF\xBF\xBD.avi").string());

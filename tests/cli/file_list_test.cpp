@@ -22,11 +22,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-BatchRun runWithInput(const std::vector<std::string>& args, const std::string& input) {
+CommandRun runWithInput(const std::vector<std::string>& args, const std::string& input) {
     std::istringstream in(input);
     std::ostringstream out;
     std::ostringstream err;
-    BatchRun run;
+    CommandRun run;
     run.status = cli::runReportCommand(args, out, err, false, &in);
     run.out = out.str();
     run.err = err.str();
@@ -83,30 +83,30 @@ TEST(FilesFrom, ReportsTheListedFilesInTheirOrderFromAFileOrStandardInput) {
     const std::string list = a + "\n" + missing + "\n" + spaced + "\n";
     const std::string listFile = c.write("list.txt", Bytes(list.begin(), list.end()));
 
-    const BatchRun fromFile = runBatchCommand({"--files-from", listFile, "--format", "jsonl"});
+    const CommandRun fromFile = runInProcess({"--files-from", listFile, "--format", "jsonl"});
     EXPECT_EQ(pathsOf(fromFile.out), (std::vector<std::string>{a, missing, spaced}));
     EXPECT_EQ(fromFile.status, 1);
     EXPECT_EQ(fromFile.err, "strovanik-report: " + missing + ": no such file\n");
 
-    const BatchRun fromInput = runWithInput({"--files-from", "-", "--format", "jsonl"}, list);
+    const CommandRun fromInput = runWithInput({"--files-from", "-", "--format", "jsonl"}, list);
     EXPECT_EQ(fromInput.out, fromFile.out);
     EXPECT_EQ(fromInput.status, fromFile.status);
 
     // Files named on the command line come first; a listed folder is not walked.
     std::string nulList = folder + '\0' + a + '\0';
-    const BatchRun mixed = runWithInput(
+    const CommandRun mixed = runWithInput(
         {spaced, "--files-from", "-", "--null", "--format", "jsonl", "-j", "3"}, nulList);
     EXPECT_EQ(pathsOf(mixed.out), (std::vector<std::string>{spaced, folder, a}));
     EXPECT_EQ(mixed.status, 1);
 
     // Text from a list is headed even for one file, as for a folder.
-    const BatchRun text = runWithInput({"--files-from", "-"}, a + "\n");
+    const CommandRun text = runWithInput({"--files-from", "-"}, a + "\n");
     EXPECT_EQ(headingsOf(text.out), std::vector<std::string>{a});
-    const BatchRun json = runWithInput({"--files-from", "-", "--format", "json"}, "");
+    const CommandRun json = runWithInput({"--files-from", "-", "--format", "json"}, "");
     EXPECT_EQ(json.out, "[\n]\n");
     EXPECT_EQ(json.status, 0);
 
-    const BatchRun unopened = runBatchCommand({"--files-from", missing});
+    const CommandRun unopened = runInProcess({"--files-from", missing});
     EXPECT_EQ(unopened.status, 2);
     EXPECT_EQ(unopened.out, "");
     EXPECT_EQ(unopened.err,
@@ -121,9 +121,9 @@ TEST(BatchMessages, WithSeveralFilesEveryLineNamesItsFile) {
     const std::string refusal(container::refusalMessage(container::ContainerKind::Ogg));
 
     // Alone, the refusal is the window's message itself.
-    EXPECT_EQ(runBatchCommand({ogg}).err, refusal + "\n");
+    EXPECT_EQ(runInProcess({ogg}).err, refusal + "\n");
     for (const std::string format : {"text", "jsonl", "csv"}) {
-        const BatchRun run = runBatchCommand({"--format", format, ogg, partial, good});
+        const CommandRun run = runInProcess({"--format", format, ogg, partial, good});
         EXPECT_EQ(run.err, "strovanik-report: " + ogg + ": " + refusal +
                                "\nstrovanik-report: " + partial +
                                ": the report is incomplete: the picture height is 0, so the "
@@ -149,16 +149,16 @@ TEST(OptionValues, AreTakenInAnyLetterCase) {
     for (auto [typed, lower] : cases) {
         typed.push_back(file);
         lower.push_back(file);
-        const BatchRun got = runBatchCommand(typed);
-        const BatchRun expected = runBatchCommand(lower);
+        const CommandRun got = runInProcess(typed);
+        const CommandRun expected = runInProcess(lower);
         EXPECT_EQ(got.status, 0) << typed.front() << " " << typed[1];
         EXPECT_EQ(got.out, expected.out) << typed.front() << " " << typed[1];
     }
-    EXPECT_EQ(runBatchCommand({"--layout", "englisch", file}).status, 2);
+    EXPECT_EQ(runInProcess({"--layout", "englisch", file}).status, 2);
 }
 
 TEST(Help, ShowsTheValuesAsTheyAreTypedWithoutTheParsersNotation) {
-    const BatchRun help = runBatchCommand({"--help"});
+    const CommandRun help = runInProcess({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const std::string_view notation :
          {"TEXT", "UINT", "INT in", ":{", "[1 - 16]", "REQUIRED"}) {
@@ -223,7 +223,7 @@ TEST(FilesFrom, TheGnuParallelRecipeGivesWhatOneRunGives) {
         // the part with the incomplete report.
         EXPECT_EQ(WEXITSTATUS(raw), 2) << command;
 
-        const BatchRun one = runBatchCommand(args);
+        const CommandRun one = runInProcess(args);
         const Bytes spread = readFile(outFile);
         EXPECT_EQ(std::string(spread.begin(), spread.end()), one.out) << command;
         EXPECT_EQ(pathsOf(one.out).size(), run.options.empty() ? 22u : 23u);

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 
 json jsonOf(const std::vector<std::string>& args, int expectedStatus = 0) {
-    const BatchRun run = runBatchCommand(args);
+    const CommandRun run = runInProcess(args);
     EXPECT_EQ(run.status, expectedStatus) << run.err;
     return json::parse(run.out);
 }
@@ -157,14 +157,14 @@ TEST(JsonRecord, TheReportIsTheTextOutputInEveryLayout) {
     const std::string partial = c.avi("partial.avi", partialPlan());
     for (const std::string_view layout : {"english", "korean", "brief"}) {
         for (const auto& [path, status] : {std::pair{good, 0}, std::pair{partial, 3}}) {
-            const BatchRun text = runBatchCommand({"--layout", std::string(layout), path});
+            const CommandRun text = runInProcess({"--layout", std::string(layout), path});
             const json r = recordOf(path, {"--layout", std::string(layout)}, status);
             EXPECT_EQ(r.at("report").get<std::string>(), text.out) << layout << " " << path;
             EXPECT_FALSE(text.out.empty());
         }
     }
     // --encoding is for the text; JSON stays UTF-8.
-    const BatchRun utf8 = runBatchCommand({good});
+    const CommandRun utf8 = runInProcess({good});
     const json r = recordOf(good, {"--encoding", "cp949"});
     EXPECT_EQ(r.at("report").get<std::string>(), utf8.out);
 }
@@ -297,9 +297,9 @@ TEST(JsonRecord, StandardErrorIsTheSameAsForText) {
     if (mkfifo(fifo.c_str(), 0600) == 0) files.push_back(fifo);
 #endif
     for (const std::string& file : files) {
-        const BatchRun text = runBatchCommand({file});
+        const CommandRun text = runInProcess({file});
         for (const std::string_view format : {"json", "jsonl", "csv"}) {
-            const BatchRun other = runBatchCommand({"--format", std::string(format), file});
+            const CommandRun other = runInProcess({"--format", std::string(format), file});
             EXPECT_EQ(other.err, text.err) << format << " " << file;
             EXPECT_EQ(other.status, text.status) << format << " " << file;
         }
@@ -329,7 +329,7 @@ TEST(JsonOutput, JsonLinesIsOneObjectPerLine) {
                                             c.avi("three.avi")};
     std::vector<std::string> args = {"--format", "jsonl"};
     args.insert(args.end(), files.begin(), files.end());
-    const BatchRun run = runBatchCommand(args);
+    const CommandRun run = runInProcess(args);
     EXPECT_EQ(run.status, 1);
     ASSERT_FALSE(run.out.empty());
     EXPECT_EQ(run.out.back(), '\n');
@@ -341,7 +341,7 @@ TEST(JsonOutput, JsonLinesIsOneObjectPerLine) {
         EXPECT_TRUE(line.is_object());
         EXPECT_EQ(line, arrayForm[i]);
     }
-    EXPECT_EQ(runBatchCommand({"--format", "jsonl", c.folder("nothing")}).out, "");
+    EXPECT_EQ(runInProcess({"--format", "jsonl", c.folder("nothing")}).out, "");
 }
 
 TEST(JsonOutput, NamesThatAreNotUtf8StillGiveValidJson) {
@@ -350,7 +350,7 @@ TEST(JsonOutput, NamesThatAreNotUtf8StillGiveValidJson) {
     const std::string root = c.folder();
     const std::string badName = std::string("bad") + '\xFF' + ".avi";
     writeFile(fs::path(root) / badName, buildAvi({}));
-    const BatchRun run = runBatchCommand({"--format", "json", root});
+    const CommandRun run = runInProcess({"--format", "json", root});
     ASSERT_EQ(run.status, 0) << run.err;
     const json all = json::parse(run.out);
     ASSERT_EQ(all.size(), 2u);

@@ -7,6 +7,7 @@
 
 #include "cli/command_run.h"
 #include "support/avi_writer.h"
+#include "support/plain_walk.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -26,18 +27,6 @@ namespace fs = std::filesystem;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
     if (error) return {};
     return self.parent_path().parent_path() / "src" / "cli" / "strovanik-report";
-}
-
-[[maybe_unused]] std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
 }
 
 [[maybe_unused]] std::string contentsOf(const fs::path& path) {
@@ -81,13 +70,13 @@ TEST(Program, BehavesAsTheCommandRunInProcess) {
     const fs::path errFile = folder / "stderr";
     for (const auto& args : cases) {
         SCOPED_TRACE(::testing::PrintToString(args));
-        std::string command = quoted(program.string());
+        std::string command = shellQuoted(program.string());
         for (const std::string& arg : args) {
             command += ' ';
-            command += quoted(arg);
+            command += shellQuoted(arg);
         }
-        command +=
-            " >" + quoted(outFile.string()) + " 2>" + quoted(errFile.string()) + " </dev/null";
+        command += " >" + shellQuoted(outFile.string()) + " 2>" + shellQuoted(errFile.string()) +
+                   " </dev/null";
         const int raw = std::system(command.c_str());
         ASSERT_TRUE(WIFEXITED(raw)) << raw;
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/command_run.h"
+#include "support/plain_walk.h"
 
 // The sample files of samples/ are real AVI files written by ffmpeg; what the reports say of
 // them must agree with what ffprobe, which reads the whole file, says.
@@ -54,18 +55,6 @@ bool ffprobeAvailable() {
 #endif
 }
 
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
 std::optional<std::string> commandOutput(const std::string& command) {
 #ifdef _WIN32
     (void)command;
@@ -88,7 +77,7 @@ std::optional<Probe> probe(const fs::path& file) {
         "ffprobe -v error -show_entries "
         "format=size:stream=codec_type,nb_frames,r_frame_rate,channels,sample_rate "
         "-of compact " +
-        quoted(file.string()));
+        shellQuoted(file.string()));
     if (!text) return std::nullopt;
     Probe result;
     std::istringstream lines(*text);

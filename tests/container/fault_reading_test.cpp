@@ -27,6 +27,7 @@
 #include "container/text_encoding.h"
 #include "report/analysis.h"
 #include "support/avi_writer.h"
+#include "support/file_change.h"
 
 namespace strovanik::container {
 namespace {
@@ -331,34 +332,22 @@ TEST(ReadFaults, NamesOfEveryShapeAreOpenedAndShown) {
 // What a later analysis of a loaded file sees when the file changed in between. The size is
 // the one measured at the load, as the window keeps it.
 TEST(ReadFaults, AFileChangedSinceItsLoadIsAnalysedAsItNowIs) {
-    enum class Change {
-        Deleted,
-        ReplacedByAvi,
-        ReplacedByAsf,
-        Shrunk,
-        Emptied,
-        ReplacedByFolder,
-        ReplacedByFifo
-    };
     struct Case {
         const char* what;
-        Change change;
+        FileChange change;
         Outcome::Status status;
     };
     const std::vector<Case> cases = {
-        {"deleted", Change::Deleted, Outcome::Status::Missing},
-        {"replaced by another AVI", Change::ReplacedByAvi, Outcome::Status::Reported},
-        {"replaced by an ASF file", Change::ReplacedByAsf, Outcome::Status::Refused},
-        {"cut inside its records", Change::Shrunk, Outcome::Status::Reported},
-        {"emptied", Change::Emptied, Outcome::Status::Refused},
-        {"replaced by a folder", Change::ReplacedByFolder, Outcome::Status::Unreadable},
+        {"deleted", FileChange::Deleted, Outcome::Status::Missing},
+        {"replaced by another AVI", FileChange::ReplacedByAvi, Outcome::Status::Reported},
+        {"replaced by an ASF file", FileChange::ReplacedByAsf, Outcome::Status::Refused},
+        {"cut inside its records", FileChange::Shrunk, Outcome::Status::Reported},
+        {"emptied", FileChange::Emptied, Outcome::Status::Refused},
+        {"replaced by a folder", FileChange::ReplacedByFolder, Outcome::Status::Unreadable},
 #ifndef _WIN32
-        {"replaced by a FIFO", Change::ReplacedByFifo, Outcome::Status::Unreadable},
+        {"replaced by a FIFO", FileChange::ReplacedByFifo, Outcome::Status::Unreadable},
 #endif
     };
-    AviPlan other;
-    other.main.width = 640;
-    other.main.height = 480;
     for (const Case& c : cases) {
         TempFolder folder;
         const fs::path path = folder / "a.avi";
@@ -366,45 +355,19 @@ TEST(ReadFaults, AFileChangedSinceItsLoadIsAnalysedAsItNowIs) {
         const Outcome loaded = report::analyseFile(path.string(), "a.avi", ReportLayout::English);
         ASSERT_TRUE(loaded.complete);
         const std::int64_t loadedSize = static_cast<std::int64_t>(fs::file_size(path));
-        switch (c.change) {
-            case Change::Deleted:
-                fs::remove(path);
-                break;
-            case Change::ReplacedByAvi:
-                writeFile(path, buildAvi(other));
-                break;
-            case Change::ReplacedByAsf:
-                writeFile(path, Bytes{0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11});
-                break;
-            case Change::Shrunk:
-                fs::resize_file(path, 150);
-                break;
-            case Change::Emptied:
-                fs::resize_file(path, 0);
-                break;
-            case Change::ReplacedByFolder:
-                fs::remove(path);
-                fs::create_directory(path);
-                break;
-            case Change::ReplacedByFifo:
-#ifndef _WIN32
-                fs::remove(path);
-                ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-#endif
-                break;
-        }
+        ASSERT_TRUE(changeFile(path, c.change)) << c.what;
         const auto o = within(kPatience, [p = path.string(), loadedSize] {
             return report::analyseFile(p, "a.avi", ReportLayout::English, loadedSize);
         });
         ASSERT_TRUE(o.has_value()) << c.what << ": the analysis did not return";
         EXPECT_EQ(o->status, c.status) << c.what;
-        if (c.change == Change::ReplacedByAvi) {
+        if (c.change == FileChange::ReplacedByAvi) {
             EXPECT_TRUE(o->complete);
             EXPECT_NE(o->report.find(" 640 x 480"), std::string::npos) << o->report;
             EXPECT_NE(o->report.find(std::to_string(loadedSize) + " Byte"), std::string::npos)
                 << "the size measured at the load";
         }
-        if (c.change == Change::Shrunk) {
+        if (c.change == FileChange::Shrunk) {
             EXPECT_EQ(o->headers->audioState, 1) << "the audio list lay past the cut";
         }
         if (c.status != Outcome::Status::Reported) {

@@ -28,6 +28,7 @@
 #include "report/analysis.h"
 #include "shell/form1_commands.h"
 #include "support/avi_writer.h"
+#include "support/file_change.h"
 #include "tests/shell/recording_port.h"
 
 namespace strovanik::testing {
@@ -50,8 +51,6 @@ bool finishesInTime(std::function<void()> work) {
     std::thread([task] { (*task)(); }).detach();
     return done.wait_for(kPatience) == std::future_status::ready;
 }
-
-Bytes asfBytes() { return {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0, 0}; }
 
 // Every file below a folder with its bytes, to show that nothing was added, lost or changed.
 std::vector<std::pair<std::string, Bytes>> snapshot(const fs::path& folder) {
@@ -103,77 +102,31 @@ std::string reportOf(const std::string& path, ReportLayout layout, std::int64_t 
 }
 
 TEST(FileSystemFaults, ASwitchClickAfterTheFileChangedShowsTheFileAsItNowIs) {
-    enum class Change {
-        Deleted,
-        ReplacedByAvi,
-        ReplacedByAsf,
-        Shrunk,
-        Emptied,
-        ReplacedByFolder,
-        ReplacedByFifo,
-        ReplacedByLinkToDevice,
-        MadeUnreadable
-    };
     enum class Shows { NewReport, UnknownMessage, AsfMessage, Nothing };
     struct Case {
         const char* what;
-        Change change;
+        FileChange change;
         Shows shows;
     };
     const std::vector<Case> cases = {
-        {"deleted", Change::Deleted, Shows::UnknownMessage},
-        {"replaced by another AVI", Change::ReplacedByAvi, Shows::NewReport},
-        {"replaced by an ASF file", Change::ReplacedByAsf, Shows::AsfMessage},
-        {"cut inside its records", Change::Shrunk, Shows::NewReport},
-        {"emptied", Change::Emptied, Shows::UnknownMessage},
-        {"replaced by a folder", Change::ReplacedByFolder, Shows::Nothing},
-        {"replaced by a FIFO", Change::ReplacedByFifo, Shows::Nothing},
-        {"replaced by a link to /dev/zero", Change::ReplacedByLinkToDevice, Shows::Nothing},
-        {"made unreadable", Change::MadeUnreadable, Shows::Nothing},
+        {"deleted", FileChange::Deleted, Shows::UnknownMessage},
+        {"replaced by another AVI", FileChange::ReplacedByAvi, Shows::NewReport},
+        {"replaced by an ASF file", FileChange::ReplacedByAsf, Shows::AsfMessage},
+        {"cut inside its records", FileChange::Shrunk, Shows::NewReport},
+        {"emptied", FileChange::Emptied, Shows::UnknownMessage},
+        {"replaced by a folder", FileChange::ReplacedByFolder, Shows::Nothing},
+        {"replaced by a FIFO", FileChange::ReplacedByFifo, Shows::Nothing},
+        {"replaced by a link to /dev/zero", FileChange::ReplacedByLinkToDevice, Shows::Nothing},
+        {"made unreadable", FileChange::MadeUnreadable, Shows::Nothing},
     };
-    AviPlan other;
-    other.main.width = 640;
-    other.main.height = 480;
     for (const Case& c : cases) {
-        if (c.change == Change::MadeUnreadable && ::geteuid() == 0) continue;  // root reads all
         Window w;
         const std::string path = w.write("film.avi", buildAvi({}));
         w.open(path);
         const std::string loadedReport = w.port.report;
         const std::int64_t loadedSize = w.state.fileSize;
         ASSERT_NE(loadedReport, "");
-        switch (c.change) {
-            case Change::Deleted:
-                fs::remove(path);
-                break;
-            case Change::ReplacedByAvi:
-                writeFile(path, buildAvi(other));
-                break;
-            case Change::ReplacedByAsf:
-                writeFile(path, asfBytes());
-                break;
-            case Change::Shrunk:
-                fs::resize_file(path, 150);
-                break;
-            case Change::Emptied:
-                fs::resize_file(path, 0);
-                break;
-            case Change::ReplacedByFolder:
-                fs::remove(path);
-                fs::create_directory(path);
-                break;
-            case Change::ReplacedByFifo:
-                fs::remove(path);
-                ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-                break;
-            case Change::ReplacedByLinkToDevice:
-                fs::remove(path);
-                fs::create_symlink("/dev/zero", path);
-                break;
-            case Change::MadeUnreadable:
-                fs::permissions(path, fs::perms::none);
-                break;
-        }
+        if (!changeFile(path, c.change)) continue;  // root reads even an unreadable file
         const auto before = snapshot(w.folder.path());
         const int writesBefore = w.port.reportWrites;
         // Unchecking the Korean box re-runs the analysis in English.
@@ -208,7 +161,7 @@ TEST(FileSystemFaults, ASwitchClickAfterTheFileChangedShowsTheFileAsItNowIs) {
         EXPECT_EQ(snapshot(w.folder.path()), before) << c.what << ": nothing created or changed";
 
         // The window stays usable: once the file is back, the next click shows its report.
-        if (c.change == Change::MadeUnreadable) fs::permissions(path, fs::perms::owner_all);
+        if (c.change == FileChange::MadeUnreadable) fs::permissions(path, fs::perms::owner_all);
         fs::remove_all(path);
         writeFile(path, buildAvi({}));
         w.port.messages.clear();
