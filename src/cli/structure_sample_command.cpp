@@ -81,8 +81,8 @@ int writeStructureSample(const std::string& outPath, const std::string& filePath
             outcome = container::writeStructureSample(source, sink);
             return static_cast<bool>(out);
         };
-        if (!container::replaceFileWith(outPath, fill, static_cast<std::uintmax_t>(source.size()),
-                                    problem)) {
+        if (!container::replaceFileWith(outPath, fill,
+                                        static_cast<std::uintmax_t>(source.size()), problem)) {
             line(outPath) << "the sample cannot be written: " << problem << "\n";
             return kExitNotReported;
         }
