@@ -4,9 +4,10 @@
 #   scripts/run-windows.sh [FILE]
 #
 # FILE is a Linux path; Wine sees it on its drive Z:. The program is the 32-bit one
-# (build/win32), the one that is shipped; on a host that cannot execute i386 programs, or with
-# STROVANIK_WINDOWS_TESTS=64, the same sources built as a 64-bit program (build/win64) run
-# under 64-bit Wine instead, and a line on standard error says so. With no display (DISPLAY
+# (build/win32), the one that is shipped; on a host that cannot execute i386 programs, where
+# 32-bit Wine cannot be installed or does not run, or with STROVANIK_WINDOWS_TESTS=64, the
+# same sources built as a 64-bit program (build/win64) run under 64-bit Wine instead, and a
+# line on standard error says so. With no display (DISPLAY
 # unset) the window opens on a virtual one and a screenshot is written to window.png in the
 # build folder.
 set -euo pipefail
@@ -18,7 +19,7 @@ source "$STROVANIK_ROOT/scripts/windows-lib.sh"
 
 choose_windows_arch
 [ "$STROVANIK_WINDOWS_ARCH" = win32 ] || say "run-windows.sh: $STROVANIK_WINDOWS_WHY"
-ensure_windows_tools
+ensure_windows_tools "run-windows.sh: "
 arch="$STROVANIK_WINDOWS_ARCH"
 build="$(windows_build_folder "$arch")"
 build_windows "$arch" strovanik

@@ -2,10 +2,11 @@
 # The Windows programs, built and tested on Linux: cross-compiles the programs and the whole
 # test suite with mingw-w64 and runs the tests as Windows programs under Wine, the window tests
 # on a virtual display (Xvfb). Where the host executes i386 programs, the suite is the 32-bit
-# one under 32-bit Wine; elsewhere (or with STROVANIK_WINDOWS_TESTS=64) the 32-bit programs
-# are built and checked but not run, and the suite is built as 64-bit programs and runs under
-# 64-bit Wine. One line on standard error says which. Installs what it needs with apt-get
-# when it is missing. Ends with ctest's summary line; exits non-zero when a test fails.
+# one under 32-bit Wine; elsewhere (or with STROVANIK_WINDOWS_TESTS=64, or where 32-bit Wine
+# cannot be installed or does not run) the 32-bit programs are built and checked but not run,
+# and the suite is built as 64-bit programs and runs under 64-bit Wine. One line on standard
+# error says which, and why. Installs what it needs with apt-get when it is missing. Ends with
+# ctest's summary line; exits non-zero when a test fails.
 set -euo pipefail
 
 # shellcheck source=scripts/lib.sh
@@ -16,7 +17,7 @@ cd "$STROVANIK_ROOT"
 
 choose_windows_arch
 say "== Windows: $STROVANIK_WINDOWS_WHY"
-ensure_windows_tools
+ensure_windows_tools "== Windows: "
 # A Wine session of another display would stand in the way of the one the tests start.
 stop_wine
 trap stop_wine EXIT

@@ -8,7 +8,14 @@
 # code only cannot start 32-bit Wine at all, so there the same sources are built once more as
 # 64-bit programs (build/win64) and the suite runs under 64-bit Wine.
 #
+# Where the host executes i386 programs but 32-bit Wine cannot be installed (a package index
+# out of step, unmet dependencies) or does not run a program, the 64-bit way is taken too, and
+# what was installed for 32-bit Wine is removed again, the i386 architecture included.
+#
 #   STROVANIK_WINDOWS_TESTS=64   takes the 64-bit way even on a host that could run 32-bit Wine
+#   STROVANIK_I386_PROBE=PROGRAM  is started instead of the built-in i386 program to find out
+#                                 whether this host executes i386 programs (exit status 42: it
+#                                 does); for trying the 32-bit way's fallbacks on any host
 
 STROVANIK_WINDOWS_BUILD="$STROVANIK_ROOT/build/win32"
 STROVANIK_WINDOWS64_BUILD="$STROVANIK_ROOT/build/win64"
@@ -32,6 +39,11 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # format error"); nothing of the 32-bit Wine is needed to find that out.
 host_runs_i386() {
     local probe status=0
+    if [ -n "${STROVANIK_I386_PROBE:-}" ]; then
+        "$STROVANIK_I386_PROBE" 2>/dev/null || status=$?
+        [ "$status" -eq 42 ]
+        return
+    fi
     probe="$(mktemp "${TMPDIR:-/tmp}/strovanik-i386-probe.XXXXXX")"
     # ELF header (52 bytes), one loadable segment (32 bytes), then the code at 0x08048054:
     # mov eax, 1 (exit); mov ebx, 42; int 0x80.
@@ -62,20 +74,101 @@ choose_windows_arch() {
     fi
 }
 
+# Installs what the chosen way needs. On the 32-bit way, 32-bit Wine that cannot be installed
+# or does not run a program is no failure: the 64-bit way is taken instead and said on standard
+# error in one line that begins with $1 and gives the reason, and what was installed for 32-bit
+# Wine is removed again. Fails only when the tools of the way taken cannot be installed.
 ensure_windows_tools() {
+    local prefix="${1:-}" status=0
+    STROVANIK_I386_ADDED=no
+    STROVANIK_I386_BEFORE=
+    STROVANIK_I386_UNDO=no
+    ensure_packages "${STROVANIK_WINDOWS_PACKAGES[@]}" || return 1
+    if [ "$STROVANIK_WINDOWS_ARCH" = win32 ] && ! ensure_wine32; then
+        STROVANIK_WINDOWS_ARCH=win64
+        STROVANIK_WINDOWS_WHY="this host executes i386 programs, but $STROVANIK_WINE32_TROUBLE: the Windows tests run as 64-bit programs under 64-bit Wine; the 32-bit programs are built, not run"
+        say "$prefix$STROVANIK_WINDOWS_WHY"
+    fi
     if [ "$STROVANIK_WINDOWS_ARCH" = win64 ]; then
-        ensure_packages "${STROVANIK_WINDOWS_PACKAGES[@]}" "${STROVANIK_WINDOWS64_PACKAGES[@]}"
-        return
+        ensure_packages "${STROVANIK_WINDOWS64_PACKAGES[@]}" || status=1
     fi
-    # wine32 is a package of the i386 architecture.
+    # Only now: the wine package needs either word size's Wine, and 64-bit Wine is in place.
+    if [ "$STROVANIK_I386_UNDO" = yes ]; then
+        undo_wine32
+    fi
+    return "$status"
+}
+
+# The packages of the i386 architecture on this machine in any state but not installed (half
+# installed and configuration files left included), one name:i386 a line.
+i386_packages() {
+    dpkg-query -W -f='${Package}:${Architecture} ${db:Status-Status}\n' 2>/dev/null |
+        awk '$1 ~ /:i386$/ && $2 != "not-installed" { print $1 }'
+}
+
+# Whether 32-bit Wine runs a program: its own command interpreter, asked to print a word. The
+# first start also makes the Wine prefix, which takes a while.
+wine32_runs() {
+    local output
+    output="$(timeout 600 "$STROVANIK_ROOT/cmake/wine-exec.sh" win32 cmd /c echo strovanik-ready \
+        </dev/null 2>/dev/null)" || return 1
+    [[ "$output" == *strovanik-ready* ]]
+}
+
+# Makes 32-bit Wine ready: adds the i386 architecture when it is missing, installs wine32 and
+# starts a program with it. Fails with the reason in STROVANIK_WINE32_TROUBLE; what this call
+# added is then to be undone (STROVANIK_I386_UNDO=yes), once 64-bit Wine is installed.
+ensure_wine32() {
+    if package_installed wine32:i386; then
+        # Someone else's 32-bit Wine: used when it works, left alone when not.
+        wine32_runs && return 0
+        STROVANIK_WINE32_TROUBLE="its 32-bit Wine does not run a program"
+        return 1
+    fi
+    STROVANIK_I386_BEFORE="$(i386_packages)"
+    STROVANIK_I386_UNDO=yes
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        local sudo=()
-        [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-        say "adding the i386 architecture for 32-bit Wine"
-        "${sudo[@]}" dpkg --add-architecture i386
-        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
+        say "adding the i386 architecture for 32-bit Wine (removed again if 32-bit Wine is not used)"
+        if ! as_root dpkg --add-architecture i386; then
+            STROVANIK_WINE32_TROUBLE="the i386 architecture could not be added"
+            return 1
+        fi
+        STROVANIK_I386_ADDED=yes
     fi
-    ensure_packages "${STROVANIK_WINDOWS_PACKAGES[@]}" "${STROVANIK_WINDOWS32_PACKAGES[@]}"
+    if ! ensure_packages "${STROVANIK_WINDOWS32_PACKAGES[@]}"; then
+        STROVANIK_WINE32_TROUBLE="32-bit Wine could not be installed ($STROVANIK_PACKAGES_TROUBLE)"
+        return 1
+    fi
+    if ! wine32_runs; then
+        STROVANIK_WINE32_TROUBLE="the 32-bit Wine just installed does not run a program"
+        return 1
+    fi
+    STROVANIK_I386_UNDO=no
+}
+
+# Removes the i386 packages that ensure_wine32 installed (wine32 and what came with it, also
+# any a failed install left half done) and the i386 architecture if it added it, so that later
+# apt-get calls do not fetch an i386 index the machine does not use. What cannot be undone is
+# said, with the commands that would undo it; it does not fail the Windows step.
+undo_wine32() {
+    local added=() package problem=no
+    while IFS= read -r package; do
+        grep -qxF -- "$package" <<<"$STROVANIK_I386_BEFORE" || added+=("$package")
+    done < <(i386_packages)
+    if [ "${#added[@]}" -gt 0 ]; then
+        say "removing what was installed for 32-bit Wine: ${added[*]}"
+        apt_get purge -y "${added[@]}" >&2 || problem=yes
+    fi
+    if [ "$STROVANIK_I386_ADDED" = yes ]; then
+        say "removing the i386 architecture again"
+        as_root dpkg --remove-architecture i386 || problem=yes
+    fi
+    if [ "$problem" = yes ]; then
+        local undo="apt-get purge ${added[*]}"
+        [ "$STROVANIK_I386_ADDED" = no ] || undo="$undo; dpkg --remove-architecture i386"
+        say "could not undo all that was done for 32-bit Wine (see the messages above); by hand: $undo"
+    fi
+    STROVANIK_I386_UNDO=no
 }
 
 # The build folder, the toolchain file and the Wine of one word size.
