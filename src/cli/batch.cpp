@@ -10,6 +10,7 @@
 #include "cli/check_output.h"
 #include "cli/collection.h"
 #include "cli/csv_output.h"
+#include "cli/fault_note.h"
 #include "cli/file_analysis.h"
 #include "cli/json_output.h"
 #include "cli/ordered_pool.h"
@@ -23,15 +24,9 @@ namespace {
 
 // A batch this small is over before a progress line would help.
 constexpr std::size_t kProgressAboveFiles = 4;
-// Output is handed on at least this often, so that a reader sees files as they are done
-// without paying a write for every small file.
-constexpr auto kFlushEvery = std::chrono::milliseconds(50);
 // Results that may wait for their turn, per worker: enough to keep the workers busy
 // while the output of a slow file is written, few enough to keep memory flat.
 constexpr std::size_t kWindowPerWorker = 16;
-// Output is gathered into pieces of this size: a stream hands a long text straight to the
-// system, which would cost a write for every file.
-constexpr std::size_t kOutputPiece = 64 * 1024;
 
 // What one file adds to the output, made on a worker and written on the calling thread.
 struct FileOutput {
@@ -154,57 +149,45 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
 
     if (settings.format == OutputFormat::Json) out << "[\n";
     if (settings.format == OutputFormat::Csv) out << csvHeaderRow();
+    out.flush();
 
     ProgressLine progress(err, count,
                           settings.progress && count.value_or(SIZE_MAX) > kProgressAboveFiles);
     const unsigned jobs = settings.jobs != 0 ? settings.jobs : defaultJobs();
-    auto lastFlush = std::chrono::steady_clock::now();
     std::size_t written = 0;
-    std::string pending;
-    const auto handOn = [&] {
-        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
-        pending.clear();
+    // Each file's output reaches the system as soon as its turn comes: should the program ever
+    // end early, every record before the file that ended it is whole in the output.
+    const auto handOn = [&](const std::string& text) {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.flush();
     };
     const auto produce = [&](const std::string& path) {
+        const FileInHand inHand(path);
         FileOutput output = settings.format == OutputFormat::Text && !settings.check
                                 ? textOutput(path, several, textReporter)
                                 : recordOutput(path, settings);
         if (several) output.messages = namingTheFile(path, output.messages);
+        if (settings.format == OutputFormat::JsonLines) output.text += '\n';
         return output;
     };
     const auto consume = [&](std::size_t i, FileOutput&& output) {
-        if (settings.format == OutputFormat::Json && i > 0) pending += ",\n";
-        pending += output.text;
-        if (settings.format == OutputFormat::JsonLines) pending += '\n';
-        if (!output.messages.empty()) {
+        if (settings.format == OutputFormat::Json && i > 0) output.text.insert(0, ",\n");
+        if (output.messages.empty()) {
+            handOn(output.text + output.textAfter);
+        } else {
             // The file's own output comes first, as when files are reported one by one.
-            handOn();
-            out.flush();
+            handOn(output.text);
             progress.clear();
             err << output.messages;
             err.flush();
-        }
-        pending += output.textAfter;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastFlush >= kFlushEvery) {
-            handOn();
-            out.flush();
-            lastFlush = now;
-        } else if (pending.size() >= kOutputPiece) {
-            handOn();
+            if (!output.textAfter.empty()) handOn(output.textAfter);
         }
         status = std::max(status, output.status);
         written = i + 1;
         progress.filesDone(written);
     };
-    try {
-        runInOrderFrom<FileOutput>([&feed] { return feed.next(); }, count == 1 ? 1u : jobs,
-                                   kWindowPerWorker * jobs, produce, consume);
-    } catch (...) {
-        handOn();  // what was done before the failure
-        throw;
-    }
-    handOn();
+    runInOrderFrom<FileOutput>([&feed] { return feed.next(); }, count == 1 ? 1u : jobs,
+                               kWindowPerWorker * jobs, produce, consume);
     progress.clear();
 
     if (settings.format == OutputFormat::Json) out << (written > 0 ? "\n]\n" : "]\n");
