@@ -1,7 +1,6 @@
 #include "cli/batch.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <thread>
@@ -9,6 +8,7 @@
 #include "cli/check_output.h"
 #include "cli/collection.h"
 #include "cli/csv_output.h"
+#include "cli/fault_note.h"
 #include "cli/file_analysis.h"
 #include "cli/json_output.h"
 #include "cli/ordered_pool.h"
@@ -23,15 +23,9 @@ namespace {
 
 // A batch this small is over before a progress line would help.
 constexpr std::size_t kProgressAboveFiles = 4;
-// Output is handed on at least this often, so that a reader sees files as they are done
-// without paying a write for every small file.
-constexpr auto kFlushEvery = std::chrono::milliseconds(50);
 // Results that may wait for their turn, per worker: enough to keep the workers busy
 // while the output of a slow file is written, few enough to keep memory flat.
 constexpr std::size_t kWindowPerWorker = 16;
-// Output is gathered into pieces of this size: a stream hands a long text straight to the
-// system, which would cost a write for every file.
-constexpr std::size_t kOutputPiece = 64 * 1024;
 
 // What one file adds to the output, made on a worker and written on the calling thread.
 struct FileOutput {
@@ -158,6 +152,7 @@ public:
     void begin() {
         if (settings_.format == OutputFormat::Json) out_ << "[\n";
         if (settings_.format == OutputFormat::Csv) out_ << csvHeaderRow();
+        out_.flush();
     }
 
     void add(std::size_t i, FileOutput&& output) {
@@ -167,20 +162,14 @@ public:
         if (!output.messages.empty()) {
             // The file's own output comes first, as when files are reported one by one.
             handOn();
-            out_.flush();
             progress_.clear();
             err_ << output.messages;
             err_.flush();
         }
         pending_ += output.textAfter;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastFlush_ >= kFlushEvery) {
-            handOn();
-            out_.flush();
-            lastFlush_ = now;
-        } else if (pending_.size() >= kOutputPiece) {
-            handOn();
-        }
+        // Each file's output reaches the system as soon as its turn comes: should the program
+        // ever end early, every record before the file that ended it is whole in the output.
+        handOn();
         status_ = std::max(status_, output.status);
         written_ = i + 1;
         progress_.filesDone(written_);
@@ -189,6 +178,7 @@ public:
     // Writes what was gathered; after a failure, what was done before it.
     void handOn() {
         out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+        out_.flush();
         pending_.clear();
     }
 
@@ -206,7 +196,6 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     ProgressLine progress_;
-    std::chrono::steady_clock::time_point lastFlush_ = std::chrono::steady_clock::now();
     std::size_t written_ = 0;
     std::string pending_;
     int status_ = kExitReported;
@@ -228,6 +217,7 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
     writer.begin();
     const unsigned jobs = settings.jobs != 0 ? settings.jobs : defaultJobs();
     const auto produce = [&](const std::string& path) {
+        const FileInHand inHand(path);
         FileOutput output = settings.format == OutputFormat::Text && !settings.check
                                 ? textOutput(path, several, settings)
                                 : recordOutput(path, settings);

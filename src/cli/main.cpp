@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/fault_note.h"
 #include "cli/progress.h"
 #include "cli/report_command.h"
 
@@ -41,6 +42,7 @@ std::vector<std::string> argumentsInUtf8() {
 
 int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
     std::ios::sync_with_stdio(false);
+    strovanik::cli::installFaultNote();
 #ifdef _WIN32
     // Reports carry their own CR LF: the text mode of the standard streams would make every
     // line end CR CR LF.

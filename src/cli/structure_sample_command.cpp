@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/fault_note.h"
 #include "cli/file_analysis.h"
 #include "cli/report_command.h"
 #include "container/container_kind.h"
@@ -76,6 +77,7 @@ int writeStructureSample(const std::string& outPath, const std::string& filePath
         }
         container::SampleOutcome outcome;
         std::string problem;
+        const FileInHand inHand(filePath);
         const auto fill = [&](std::ostream& out) {
             StreamSink sink(out);
             outcome = container::writeStructureSample(source, sink);

@@ -7,74 +7,80 @@
 #include <span>
 
 #include "container/little_endian.h"
+#include "container/odml_index.h"
 #include "container/text_encoding.h"
 
 namespace strovanik::container {
 
 namespace {
 
-// Chunk headers close together share a read of a block; after a jump over a large chunk a
-// small read does, since the next header is likely as far away again.
-constexpr std::int64_t kHeaderBlock = 4096;
-constexpr std::int64_t kHeaderRead = 256;
 constexpr std::int64_t kIndexBlock = 64 * 1024;
 constexpr std::int64_t kInfoTextLimit = 1024;  // the longest text chunk kept
-constexpr std::int64_t kSuperIndexHeader = 24;
-constexpr std::int64_t kStandardIndexHeader = 24;
-constexpr std::int64_t kSampledEntries = 16;  // index entries checked against their chunk
+constexpr std::int64_t kSampledEntries = 16;   // index entries checked against their chunk
 // What the walk keeps of lists that may repeat, whatever the file claims: stream numbers have
-// two digits, and a writer starts a new RIFF every gigabyte or so.
+// two digits, and a writer starts a new RIFF every gigabyte or so. Past the RIFFs' or the
+// movie lists' bound the walk stops at its limit, so that no movie data goes unseen unsaid.
 constexpr std::size_t kMaxStreams = 100;
 constexpr std::size_t kMaxInfoTexts = 64;
+constexpr std::size_t kMaxRiffParts = 65'536;
 constexpr std::size_t kMaxMovieLists = 65'536;
 
-std::uint32_t u32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(readInt32(std::span<const std::uint8_t, 4>(p, 4)));
-}
-std::uint64_t u64(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(u32(p)) | (static_cast<std::uint64_t>(u32(p + 4)) << 32);
-}
-FourCc codeAt(const std::uint8_t* p) { return {p[0], p[1], p[2], p[3]}; }
-
-bool looksLikeChunkId(FourCc id) {
-    return std::all_of(id.begin(), id.end(), [](std::uint8_t b) { return b >= 0x20 && b < 0x7F; });
+FourCc codeAt(std::span<const std::uint8_t> bytes) {
+    return {bytes[0], bytes[1], bytes[2], bytes[3]};
 }
 
-bool isDigit(std::uint8_t b) { return b >= '0' && b <= '9'; }
+std::int64_t uint32At(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(readInt32(bytes.subspan(at).first<4>()));
+}
 
-class StopWalk {};  // the step limit was reached
-
+// The structure of the file first, then the chunks of every stream counted from an index or
+// from the movie lists.
 class Walker {
 public:
-    Walker(ByteSource& source, const WalkLimits& limits, const MovieChunkVisitor* visit = nullptr)
-        : source_(source), limits_(limits), visit_(visit) {
-        walk_.fileSize = source.size();
+    explicit Walker(ChunkReader& reader) : reader_(reader) { walk_.fileSize = reader.fileSize(); }
+
+    void walkStructure() {
+        walkTopLevel();
+        noteLimit();
     }
 
-    RiffWalk run() {
-        try {
-            walkTopLevel();
-            if (visit_ == nullptr) countChunks();
-        } catch (const StopWalk&) {
-            trouble(WalkTrouble::StepLimit, lastStepAt_);
+    // The present chunks come from the index when the file is whole and an index covers all
+    // of it, and from walking the movie lists otherwise.
+    void countChunks() {
+        if (walk_.streams.empty() || reader_.exhausted()) return;
+        if (!superEntries_.empty()) {
+            walk_.index = IndexKind::OpenDml;
+            countFromOdmlIndex();
+        } else if (walk_.idx1Found) {
+            walk_.index = IndexKind::Idx1;
+            countFromIdx1();
         }
+        // A walk stopped part way through an index keeps the partial counts it has.
+        if (noteLimit()) return;
+        // idx1 covers the first RIFF only: the movie lists of later ones are walked.
+        const bool covered = walk_.index != IndexKind::None && walk_.indexEntriesPastEnd == 0 &&
+                             walk_.indexEntriesMismatched == 0 &&
+                             (walk_.index == IndexKind::OpenDml || walk_.parts.size() == 1);
+        if (covered && !isCut()) return;
+        countFromMovieLists();
+    }
+
+    RiffWalk finish() {
+        walk_.endsInsideChunk = reader_.endsInsideChunk();
+        walk_.steps = reader_.steps();
+        walk_.bytesRead = reader_.bytesRead();
         return std::move(walk_);
     }
 
 private:
-    struct MovieList {
-        std::int64_t dataStart = 0;  // the byte after the list type "movi"
-        std::int64_t declaredEnd = 0;
-        std::size_t part = 0;
-    };
     struct SuperEntry {
         std::int64_t offset = 0;
         std::size_t stream = 0;
     };
 
-    void step(std::int64_t at) {
-        lastStepAt_ = at;
-        if (++walk_.steps > limits_.maxSteps) throw StopWalk{};
+    bool isCut() {
+        walk_.endsInsideChunk = reader_.endsInsideChunk();
+        return walk_.isCut();
     }
 
     void trouble(WalkTrouble kind, std::int64_t at) {
@@ -83,161 +89,111 @@ private:
         walk_.troubleAt = at;
     }
 
-    // Reads bytes at `offset`, zero past the end; true when they all lie inside the file.
-    bool read(std::int64_t offset, std::span<std::uint8_t> out) {
-        const auto length = static_cast<std::int64_t>(out.size());
-        if (offset < 0 || length > walk_.fileSize || offset > walk_.fileSize - length) {
-            std::fill(out.begin(), out.end(), std::uint8_t{0});
-            if (offset >= 0 && offset < walk_.fileSize) {
-                walk_.bytesRead += walk_.fileSize - offset;
-                readPadded(source_, offset, out);
-            }
-            return false;
-        }
-        if (length <= kHeaderBlock &&
-            (offset < blockStart_ || offset + length > blockStart_ + blockLength_)) {
-            const bool jumped = offset - (blockStart_ + blockLength_) > kHeaderBlock;
-            const std::int64_t wanted = std::max(length, jumped ? kHeaderRead : kHeaderBlock);
-            blockStart_ = offset;
-            blockLength_ = std::min(wanted, walk_.fileSize - offset);
-            readPadded(
-                source_, blockStart_,
-                std::span<std::uint8_t>(block_.data(), static_cast<std::size_t>(blockLength_)));
-            walk_.bytesRead += blockLength_;
-        }
-        if (length <= kHeaderBlock) {
-            std::copy_n(block_.data() + (offset - blockStart_), out.size(), out.begin());
-        } else {
-            readPadded(source_, offset, out);
-            walk_.bytesRead += length;
-        }
-        return true;
+    // Once the reader's budget is spent, the walk says so where it stopped.
+    bool noteLimit() {
+        if (reader_.exhausted()) trouble(WalkTrouble::StepLimit, reader_.exhaustedAt());
+        return reader_.exhausted();
     }
 
-    // Calls `visit(id, dataAt, size)` for each chunk from `begin` to `end`, the end its list
-    // declares. Stops where the file ends inside a chunk or the sizes stop making sense.
+    // Calls `visit(chunk)` for each chunk from `begin` to `end`, the end its list declares.
+    // Stops where the file ends inside a chunk or the sizes stop making sense.
     template <typename Visit>
     void forEachChunk(std::int64_t begin, std::int64_t end, Visit visit) {
-        std::int64_t at = begin;
-        while (at < end && end - at >= 8) {
-            step(at);
-            std::array<std::uint8_t, 8> header{};
-            if (!read(at, header)) {
-                walk_.endsInsideChunk = true;
+        for (std::int64_t at = begin;;) {
+            const NextChunk next = reader_.nextChunk(at, end);
+            if (!next.chunk) {
+                if (next.trouble == WalkTrouble::StepLimit) {
+                    noteLimit();
+                } else if (next.trouble != WalkTrouble::None) {
+                    trouble(next.trouble, next.at);
+                }
                 return;
             }
-            const FourCc id = codeAt(header.data());
-            const std::int64_t size = u32(header.data() + 4);
-            if (!looksLikeChunkId(id)) {
-                trouble(WalkTrouble::NoChunkHere, at);
-                return;
-            }
-            const std::int64_t dataAt = at + 8;
-            if (size > end - dataAt) {
-                trouble(WalkTrouble::SizeConflict, at);
-                return;
-            }
-            if (size > walk_.fileSize - dataAt) walk_.endsInsideChunk = true;
-            if (!visit(id, dataAt, size)) return;
-            at = dataAt + size + (size & 1);
+            visit(*next.chunk);
+            at = next.chunk->after();
         }
-    }
-
-    bool wholeInFile(std::int64_t dataAt, std::int64_t size) const {
-        return size <= walk_.fileSize - dataAt;
-    }
-
-    // The list type of a LIST chunk, upper-cased, or nothing for another chunk.
-    std::optional<FourCc> listType(FourCc id, std::int64_t dataAt, std::int64_t size) {
-        if (upperCased(id) != fourCc("LIST") || size < 4) return std::nullopt;
-        std::array<std::uint8_t, 4> type{};
-        read(dataAt, type);
-        return upperCased(type);
     }
 
     void walkTopLevel() {
         std::int64_t at = 0;
         while (walk_.fileSize - at >= 12) {
-            step(at);
+            if (!reader_.step(at)) return;
             std::array<std::uint8_t, 12> header{};
-            read(at, header);
-            const FourCc id = codeAt(header.data());
-            if (upperCased(id) != fourCc("RIFF")) {
+            reader_.read(at, header);
+            if (upperCased(codeAt(header)) != fourCc("RIFF")) {
                 // Zero bytes after the last RIFF are padding; anything else is not followed.
                 const bool zeros = std::all_of(header.begin(), header.end(),
                                                [](std::uint8_t b) { return b == 0; });
                 if (walk_.parts.empty() || !zeros) trouble(WalkTrouble::NoChunkHere, at);
                 return;
             }
+            if (walk_.parts.size() == kMaxRiffParts) {
+                trouble(WalkTrouble::StepLimit, at);
+                return;
+            }
             RiffPart part;
             part.offset = at;
-            const std::int64_t size = u32(header.data() + 4);
+            const std::int64_t size = uint32At(header, 4);
             part.declaredEnd = at + 8 + size;
-            part.formType = upperCased(codeAt(header.data() + 8));
+            part.formType = upperCased(codeAt(std::span(header).subspan(8)));
             walk_.parts.push_back(part);
             forEachChunk(at + 12, part.declaredEnd,
-                         [&](FourCc cid, std::int64_t dataAt, std::int64_t size) {
-                             visitRiffChild(cid, dataAt, size);
-                             return true;
-                         });
+                         [&](const ChunkHeader& chunk) { visitRiffChild(chunk); });
             if (part.declaredEnd > walk_.fileSize) return;
             at = part.declaredEnd + (size & 1);
         }
     }
 
-    void visitRiffChild(FourCc id, std::int64_t dataAt, std::int64_t size) {
-        if (const auto type = listType(id, dataAt, size)) {
+    void visitRiffChild(const ChunkHeader& chunk) {
+        const std::int64_t end = chunk.dataAt() + chunk.size;
+        if (const auto type = reader_.listType(chunk)) {
             if (*type == fourCc("HDRL")) {
-                forEachChunk(dataAt + 4, dataAt + size,
-                             [&](FourCc cid, std::int64_t d, std::int64_t s) {
-                                 visitHeaderChild(cid, d, s);
-                                 return true;
-                             });
-            } else if (*type == fourCc("MOVI") && visit_ != nullptr) {
-                visitMovie(dataAt + 4, dataAt + size);
-            } else if (*type == fourCc("MOVI") && movies_.size() < kMaxMovieLists) {
-                movies_.push_back({dataAt + 4, dataAt + size, walk_.parts.size() - 1});
+                forEachChunk(chunk.dataAt() + 4, end,
+                             [&](const ChunkHeader& child) { visitHeaderChild(child); });
+            } else if (*type == fourCc("MOVI")) {
+                if (walk_.movieLists.size() == kMaxMovieLists) {
+                    trouble(WalkTrouble::StepLimit, chunk.at);
+                    return;
+                }
+                walk_.movieLists.push_back({chunk.dataAt() + 4, end, walk_.parts.size() - 1});
             } else if (*type == fourCc("INFO")) {
-                forEachChunk(dataAt + 4, dataAt + size,
-                             [&](FourCc cid, std::int64_t d, std::int64_t s) {
-                                 readInfoText(cid, d, s);
-                                 return true;
-                             });
+                forEachChunk(chunk.dataAt() + 4, end,
+                             [&](const ChunkHeader& child) { readInfoText(child); });
             }
             return;
         }
-        const FourCc upper = upperCased(id);
+        const FourCc upper = upperCased(chunk.id);
         if (upper == fourCc("JUNK")) {
             ++walk_.junkChunks;
         } else if (upper == fourCc("IDX1") && !walk_.idx1Found) {
             walk_.idx1Found = true;
-            idx1At_ = dataAt;
-            idx1Size_ = std::min(size, walk_.fileSize - dataAt);
+            idx1At_ = chunk.dataAt();
+            idx1Size_ = std::min(chunk.size, walk_.fileSize - chunk.dataAt());
             idx1Part_ = walk_.parts.size() - 1;
         }
     }
 
-    void visitHeaderChild(FourCc id, std::int64_t dataAt, std::int64_t size) {
-        if (const auto type = listType(id, dataAt, size)) {
+    void visitHeaderChild(const ChunkHeader& chunk) {
+        if (const auto type = reader_.listType(chunk)) {
+            const std::int64_t end = chunk.dataAt() + chunk.size;
             if (*type == fourCc("STRL") && walk_.streams.size() < kMaxStreams) {
-                walkStreamList(dataAt + 4, dataAt + size);
+                walkStreamList(chunk.dataAt() + 4, end);
             } else if (*type == fourCc("ODML")) {
-                forEachChunk(dataAt + 4, dataAt + size,
-                             [&](FourCc cid, std::int64_t d, std::int64_t s) {
-                                 if (upperCased(cid) == fourCc("DMLH") && s >= 4) {
-                                     std::array<std::uint8_t, 4> frames{};
-                                     read(d, frames);
-                                     walk_.odmlTotalFrames = readInt32(frames);
-                                 }
-                                 return true;
-                             });
+                forEachChunk(chunk.dataAt() + 4, end, [&](const ChunkHeader& child) {
+                    if (upperCased(child.id) != fourCc("DMLH") || child.size < 4) return;
+                    std::array<std::uint8_t, 4> frames{};
+                    reader_.read(child.dataAt(), frames);
+                    walk_.odmlTotalFrames = readInt32(frames);
+                });
             }
             return;
         }
-        if (upperCased(id) == fourCc("AVIH") && !walk_.mainHeader && wholeInFile(dataAt, size)) {
+        if (upperCased(chunk.id) == fourCc("AVIH") && !walk_.mainHeader &&
+            reader_.wholeInFile(chunk)) {
             std::array<std::uint8_t, AviMainHeader::kSize> bytes{};
-            read(dataAt, std::span(bytes).first(static_cast<std::size_t>(
-                             std::min<std::int64_t>(size, AviMainHeader::kSize))));
+            reader_.read(chunk.dataAt(),
+                         std::span(bytes).first(static_cast<std::size_t>(
+                             std::min<std::int64_t>(chunk.size, AviMainHeader::kSize))));
             walk_.mainHeader = AviMainHeader::fromBytes(bytes);
         }
     }
@@ -247,25 +203,25 @@ private:
     // bytes.
     void walkStreamList(std::int64_t begin, std::int64_t end) {
         std::array<std::uint8_t, AviStreamRecord::kSize> bytes{};
-        constexpr std::size_t kStrhSize = 56;
+        constexpr std::size_t kStrhSize = AviStreamRecord::kStreamHeaderSize;
         const std::size_t stream = walk_.streams.size();
         bool headerRead = false;  // a stream list cut before its stream header ends is no stream
-        forEachChunk(begin, end, [&](FourCc id, std::int64_t dataAt, std::int64_t size) {
-            const FourCc upper = upperCased(id);
+        forEachChunk(begin, end, [&](const ChunkHeader& chunk) {
+            const FourCc upper = upperCased(chunk.id);
             if (upper == fourCc("STRH")) {
-                headerRead = wholeInFile(dataAt, size);
-                const auto n = static_cast<std::size_t>(std::min<std::int64_t>(size, kStrhSize));
-                read(dataAt, std::span(bytes).first(n));
+                headerRead = reader_.wholeInFile(chunk);
+                const auto n =
+                    static_cast<std::size_t>(std::min<std::int64_t>(chunk.size, kStrhSize));
+                reader_.read(chunk.dataAt(), std::span(bytes).first(n));
             } else if (upper == fourCc("STRF")) {
                 // The chunk header as it stands in the file, then the format's first bytes.
-                read(dataAt - 8, std::span(bytes).subspan(kStrhSize, 8));
+                reader_.read(chunk.at, std::span(bytes).subspan(kStrhSize, 8));
                 const std::size_t room = AviStreamRecord::kSize - kStrhSize - 8;
-                const auto n = static_cast<std::size_t>(std::min<std::int64_t>(size, room));
-                read(dataAt, std::span(bytes).subspan(kStrhSize + 8, n));
+                const auto n = static_cast<std::size_t>(std::min<std::int64_t>(chunk.size, room));
+                reader_.read(chunk.dataAt(), std::span(bytes).subspan(kStrhSize + 8, n));
             } else if (upper == fourCc("INDX")) {
-                readSuperIndex(dataAt, size, stream);
+                readSuperIndex(chunk, stream);
             }
-            return true;
         });
         if (!headerRead) {
             // Its super index, if one was read, belongs to no stream.
@@ -279,36 +235,41 @@ private:
         walk_.streams.push_back(walked);
     }
 
-    void readInfoText(FourCc id, std::int64_t dataAt, std::int64_t size) {
+    void readInfoText(const ChunkHeader& chunk) {
         if (walk_.infoTexts.size() >= kMaxInfoTexts) return;
         std::vector<std::uint8_t> bytes(static_cast<std::size_t>(
-            std::min({size, kInfoTextLimit, std::max<std::int64_t>(walk_.fileSize - dataAt, 0)})));
-        read(dataAt, bytes);
+            std::min({chunk.size, kInfoTextLimit,
+                      std::max<std::int64_t>(walk_.fileSize - chunk.dataAt(), 0)})));
+        reader_.read(chunk.dataAt(), bytes);
         const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
-        walk_.infoTexts.emplace_back(id, decodeCp949(std::span(bytes.begin(), end)));
+        walk_.infoTexts.emplace_back(chunk.id, decodeCp949(std::span(bytes.begin(), end)));
     }
 
     // An OpenDML super index: where the standard indexes of the stream lie.
-    void readSuperIndex(std::int64_t dataAt, std::int64_t size, std::size_t stream) {
-        if (size < kSuperIndexHeader) return;
-        std::array<std::uint8_t, kSuperIndexHeader> header{};
-        read(dataAt, header);
-        const std::uint8_t indexType = header[3];
-        if (indexType != 0) return;  // not an index of indexes
+    void readSuperIndex(const ChunkHeader& chunk, std::size_t stream) {
+        if (chunk.size < SuperIndexHeader::kSize) return;
+        std::array<std::uint8_t, SuperIndexHeader::kSize> headerBytes{};
+        reader_.read(chunk.dataAt(), headerBytes);
+        const SuperIndexHeader header = SuperIndexHeader::read(headerBytes);
+        if (header.indexType != kIndexOfIndexes) return;
         walk_.odmlIndexFound = true;
-        const std::int64_t room = std::min(size, walk_.fileSize - dataAt) - kSuperIndexHeader;
-        const std::int64_t entries = std::min<std::int64_t>(u32(header.data() + 4), room / 16);
-        for (std::int64_t i = 0; i < entries; ++i) {
-            step(dataAt);
-            std::array<std::uint8_t, 16> entry{};
-            read(dataAt + kSuperIndexHeader + 16 * i, entry);
-            const std::uint64_t offset = u64(entry.data());
-            if (offset == 0) continue;  // an unused slot
-            if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        const std::int64_t entriesAt = chunk.dataAt() + SuperIndexHeader::kSize;
+        const std::int64_t room =
+            std::min(chunk.size, walk_.fileSize - chunk.dataAt()) - SuperIndexHeader::kSize;
+        const std::int64_t count =
+            std::min<std::int64_t>(header.entriesInUse, room / SuperIndexEntry::kSize);
+        for (std::int64_t i = 0; i < count; ++i) {
+            if (!reader_.step(chunk.dataAt())) return;
+            std::array<std::uint8_t, SuperIndexEntry::kSize> entryBytes{};
+            reader_.read(entriesAt + SuperIndexEntry::kSize * i, entryBytes);
+            const SuperIndexEntry entry = SuperIndexEntry::read(entryBytes);
+            if (entry.offset == 0) continue;  // an unused slot
+            if (entry.offset >
+                static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
                 ++walk_.indexEntriesPastEnd;
                 continue;
             }
-            superEntries_.push_back({static_cast<std::int64_t>(offset), stream});
+            superEntries_.push_back({static_cast<std::int64_t>(entry.offset), stream});
         }
     }
 
@@ -335,185 +296,133 @@ private:
     // Looks at the chunk header before `dataAt`: does it carry the stream number of `id`?
     void sample(std::int64_t dataAt, FourCc id) {
         std::array<std::uint8_t, 4> found{};
-        if (!read(dataAt - 8, found)) return;  // past the end: counted as such already
+        if (!reader_.read(dataAt - 8, found)) return;  // past the end: counted as such already
         if (found[0] != id[0] || found[1] != id[1]) ++walk_.indexEntriesMismatched;
     }
 
-    bool spendIndexEntries(std::int64_t count) {
-        indexEntries_ += count;
-        return indexEntries_ <= limits_.maxIndexEntries;
-    }
-
-    // Calls `visit(entryBytes)` for each of `count` entries of `entrySize` bytes at `at`,
-    // read in large blocks.
-    template <typename Visit>
-    void forEachEntry(std::int64_t at, std::int64_t count, std::int64_t entrySize, Visit visit) {
+    // Calls `visit(i, entry)` for each of `count` index entries of type Entry at `at`, read in
+    // large blocks; every entry is one step.
+    template <typename Entry, typename Visit>
+    void forEachEntry(std::int64_t at, std::int64_t count, Visit visit) {
         std::vector<std::uint8_t> block;
-        const std::int64_t perBlock = kIndexBlock / entrySize;
-        for (std::int64_t first = 0; first < count; first += perBlock) {
-            const std::int64_t n = std::min(perBlock, count - first);
-            block.resize(static_cast<std::size_t>(n * entrySize));
-            read(at + first * entrySize, block);
+        constexpr std::int64_t kPerBlock = kIndexBlock / Entry::kSize;
+        for (std::int64_t first = 0; first < count; first += kPerBlock) {
+            const std::int64_t n = std::min(kPerBlock, count - first);
+            block.resize(static_cast<std::size_t>(n * Entry::kSize));
+            reader_.read(at + first * Entry::kSize, block);
             for (std::int64_t i = 0; i < n; ++i) {
-                step(at + (first + i) * entrySize);
-                visit(first + i, block.data() + i * entrySize);
+                if (!reader_.step(at + (first + i) * Entry::kSize)) return;
+                const auto bytes =
+                    std::span(block).subspan(static_cast<std::size_t>(i * Entry::kSize));
+                visit(first + i, Entry::read(bytes.template first<Entry::kSize>()));
             }
         }
     }
 
-    bool countFromOdmlIndex() {
+    void countFromOdmlIndex() {
         std::set<std::int64_t> visited;  // a standard index named twice is read once
         for (const SuperEntry& entry : superEntries_) {
+            if (reader_.exhausted()) return;
             WalkedStream& s = walk_.streams[entry.stream];
             s.indexedChunks = s.indexedChunks.value_or(0);
             if (!visited.insert(entry.offset).second) {
                 ++walk_.indexEntriesMismatched;
                 continue;
             }
-            std::array<std::uint8_t, 8 + kStandardIndexHeader> header{};
-            if (!read(entry.offset, header)) {
+            std::array<std::uint8_t, 8 + StandardIndexHeader::kSize> bytes{};
+            if (!reader_.read(entry.offset, bytes)) {
                 ++walk_.indexEntriesPastEnd;
                 continue;
             }
-            const std::int64_t chunkSize = u32(header.data() + 4);
-            if (header[8 + 3] != 1 || (header[0] != 'i' && header[0] != 'I')) {
+            const FourCc chunkId = codeAt(bytes);
+            const std::int64_t chunkSize = uint32At(bytes, 4);
+            const StandardIndexHeader header =
+                StandardIndexHeader::read(std::span(bytes).subspan<8>());
+            if (header.indexType != kIndexOfChunks || upperAscii(chunkId[0]) != 'I') {
                 ++walk_.indexEntriesMismatched;  // not a standard index
                 continue;
             }
-            const FourCc id = codeAt(header.data() + 8 + 8);
             const auto base = static_cast<std::int64_t>(std::min<std::uint64_t>(
-                u64(header.data() + 8 + 12), std::numeric_limits<std::int64_t>::max() / 2));
-            const std::int64_t entriesAt = entry.offset + 8 + kStandardIndexHeader;
+                header.baseOffset, std::numeric_limits<std::int64_t>::max() / 2));
+            const std::int64_t entriesAt = entry.offset + 8 + StandardIndexHeader::kSize;
             const std::int64_t room =
-                std::min(chunkSize - kStandardIndexHeader, walk_.fileSize - entriesAt);
-            const std::int64_t count = std::min<std::int64_t>(u32(header.data() + 8 + 4),
-                                                              std::max<std::int64_t>(room, 0) / 8);
-            if (!spendIndexEntries(count)) throw StopWalk{};
+                std::min(chunkSize - StandardIndexHeader::kSize, walk_.fileSize - entriesAt);
+            const std::int64_t count = std::min<std::int64_t>(
+                header.entriesInUse, std::max<std::int64_t>(room, 0) / StandardIndexEntry::kSize);
+            if (!reader_.spendIndexEntries(count)) return;
             *s.indexedChunks += count;
             const std::int64_t stride = std::max<std::int64_t>(1, count / kSampledEntries);
-            forEachEntry(entriesAt, count, 8, [&](std::int64_t i, const std::uint8_t* e) {
-                const std::int64_t dataAt = base + u32(e);
-                const std::int64_t size = u32(e + 4) & 0x7FFFFFFF;  // the top bit marks key frames
-                s.indexedBytes += size;
-                countChunk(entry.stream, dataAt, size);
-                if (i % stride == 0 || i + 1 == count) sample(dataAt, id);
-            });
+            forEachEntry<StandardIndexEntry>(entriesAt, count,
+                                             [&](std::int64_t i, const StandardIndexEntry& e) {
+                                                 const std::int64_t dataAt = base + e.offset;
+                                                 s.indexedBytes += e.size;
+                                                 countChunk(entry.stream, dataAt, e.size);
+                                                 if (i % stride == 0 || i + 1 == count)
+                                                     sample(dataAt, header.chunkId);
+                                             });
         }
-        return true;
     }
 
     // idx1 offsets count from the movie list's type, or in some files from the file's start:
     // the first entry tells which.
     std::int64_t idx1Base(const MovieList* movie) {
-        std::array<std::uint8_t, 16> first{};
-        read(idx1At_, first);
-        const std::int64_t offset = u32(first.data() + 8);
+        std::array<std::uint8_t, Idx1Entry::kSize> bytes{};
+        reader_.read(idx1At_, bytes);
+        const Idx1Entry first = Idx1Entry::read(bytes);
         std::array<std::uint8_t, 4> found{};
         if (movie != nullptr) {
             const std::int64_t relative = movie->dataStart - 4;
-            if (read(relative + offset, found) && found == codeAt(first.data())) return relative;
+            if (reader_.read(relative + first.offset, found) && found == first.chunkId) {
+                return relative;
+            }
         }
-        if (read(offset, found) && found == codeAt(first.data())) return 0;
+        if (reader_.read(first.offset, found) && found == first.chunkId) return 0;
         return movie != nullptr ? movie->dataStart - 4 : 0;
     }
 
     void countFromIdx1() {
-        const MovieList* movie = nullptr;
-        for (const MovieList& m : movies_) {
-            if (m.part == idx1Part_) {
-                movie = &m;
-                break;
-            }
-        }
-        const std::int64_t count = idx1Size_ / 16;
-        if (!spendIndexEntries(count)) throw StopWalk{};
-        const std::int64_t base = count > 0 ? idx1Base(movie) : 0;
+        const auto movie = std::find_if(walk_.movieLists.begin(), walk_.movieLists.end(),
+                                        [&](const MovieList& m) { return m.part == idx1Part_; });
+        const std::int64_t count = idx1Size_ / Idx1Entry::kSize;
+        if (!reader_.spendIndexEntries(count)) return;
+        const std::int64_t base =
+            count > 0 ? idx1Base(movie != walk_.movieLists.end() ? &*movie : nullptr) : 0;
         for (WalkedStream& s : walk_.streams) s.indexedChunks = 0;
         const std::int64_t stride = std::max<std::int64_t>(1, count / kSampledEntries);
-        forEachEntry(idx1At_, count, 16, [&](std::int64_t i, const std::uint8_t* e) {
-            const FourCc id = codeAt(e);
-            const auto number = streamNumberOf(id);
+        forEachEntry<Idx1Entry>(idx1At_, count, [&](std::int64_t i, const Idx1Entry& e) {
+            const auto number = streamNumberOf(e.chunkId);
             if (!number) return;  // a list entry ("rec ") or a padding entry
             if (static_cast<std::size_t>(*number) >= walk_.streams.size()) {
                 ++walk_.indexEntriesMismatched;
                 return;
             }
             WalkedStream& s = walk_.streams[static_cast<std::size_t>(*number)];
-            const std::int64_t dataAt = base + u32(e + 8) + 8;
-            const std::int64_t size = u32(e + 12);
+            const std::int64_t dataAt = base + e.offset + 8;
             ++*s.indexedChunks;
-            s.indexedBytes += size;
-            countChunk(static_cast<std::size_t>(*number), dataAt, size);
-            if (i % stride == 0 || i + 1 == count) sample(dataAt, id);
+            s.indexedBytes += e.size;
+            countChunk(static_cast<std::size_t>(*number), dataAt, e.size);
+            if (i % stride == 0 || i + 1 == count) sample(dataAt, e.chunkId);
         });
     }
 
-    void walkMovie(std::int64_t begin, std::int64_t end) {
-        forEachChunk(begin, end, [&](FourCc id, std::int64_t dataAt, std::int64_t size) {
-            if (const auto type = listType(id, dataAt, size)) {
-                if (*type == fourCc("REC ")) walkMovie(dataAt + 4, dataAt + size);
-                return walk_.trouble == WalkTrouble::None;
-            }
-            const auto number = streamNumberOf(id);
-            if (number && static_cast<std::size_t>(*number) < walk_.streams.size()) {
-                countChunk(static_cast<std::size_t>(*number), dataAt, size);
-            }
-            return true;
-        });
-    }
-
-    void visitMovie(std::int64_t begin, std::int64_t end) {
-        forEachChunk(begin, end, [&](FourCc id, std::int64_t dataAt, std::int64_t size) {
-            if (walk_.trouble != WalkTrouble::None) return false;
-            if (const auto type = listType(id, dataAt, size)) {
-                if (*type == fourCc("REC ")) visitMovie(dataAt + 4, dataAt + size);
-            } else {
-                (*visit_)(walk_, id, dataAt, size);
-            }
-            return walk_.trouble == WalkTrouble::None;
-        });
-    }
-
-    void resetCounts() {
+    void countFromMovieLists() {
         for (WalkedStream& s : walk_.streams) {
             s.presentChunks = s.presentBytes = s.firstRiffChunks = 0;
             s.smallestChunk = s.largestChunk = s.sizedChunks = 0;
             s.lastChunk = -1;
         }
-    }
-
-    // The present chunks come from the index when the file is whole and an index covers all
-    // of it, and from walking the movie lists otherwise.
-    void countChunks() {
-        if (walk_.streams.empty()) return;
-        if (!superEntries_.empty()) {
-            walk_.index = IndexKind::OpenDml;
-            countFromOdmlIndex();
-        } else if (walk_.idx1Found) {
-            walk_.index = IndexKind::Idx1;
-            countFromIdx1();
-        }
-        const bool cut = walk_.declaredEnd() > walk_.fileSize || walk_.endsInsideChunk;
-        // idx1 covers the first RIFF only: the movie lists of later ones are walked.
-        const bool covered = walk_.index != IndexKind::None && walk_.indexEntriesPastEnd == 0 &&
-                             walk_.indexEntriesMismatched == 0 &&
-                             (walk_.index == IndexKind::OpenDml || walk_.parts.size() == 1);
-        if (covered && !cut) return;
-        resetCounts();
         walk_.movieWalked = true;
-        for (const MovieList& movie : movies_) walkMovie(movie.dataStart, movie.declaredEnd);
+        MovieChunks chunks(reader_, walk_.movieLists);
+        while (const auto chunk = chunks.next()) {
+            if (chunk->stream && static_cast<std::size_t>(*chunk->stream) < walk_.streams.size()) {
+                countChunk(static_cast<std::size_t>(*chunk->stream), chunk->dataAt, chunk->size);
+            }
+        }
+        if (chunks.trouble() != WalkTrouble::None) trouble(chunks.trouble(), chunks.troubleAt());
     }
 
-    ByteSource& source_;
-    WalkLimits limits_;
-    const MovieChunkVisitor* visit_;
+    ChunkReader& reader_;
     RiffWalk walk_;
-    std::array<std::uint8_t, kHeaderBlock> block_{};
-    std::int64_t blockStart_ = 0;
-    std::int64_t blockLength_ = 0;
-    std::int64_t lastStepAt_ = 0;
-    std::int64_t indexEntries_ = 0;
-    std::vector<MovieList> movies_;
     std::vector<SuperEntry> superEntries_;
     std::int64_t idx1At_ = 0;
     std::int64_t idx1Size_ = 0;
@@ -523,21 +432,22 @@ private:
 }  // namespace
 
 RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits) {
-    return Walker(source, limits).run();
+    ChunkReader reader(source, limits);
+    Walker walker(reader);
+    walker.walkStructure();
+    walker.countChunks();
+    return walker.finish();
 }
 
-RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits, const MovieChunkVisitor& visit) {
-    return Walker(source, limits, &visit).run();
+RiffWalk walkStructure(ChunkReader& reader) {
+    Walker walker(reader);
+    walker.walkStructure();
+    return walker.finish();
 }
 
 bool chunkSizesVary(const WalkedStream& stream) {
     if (stream.sizedChunks < 2) return false;
     return stream.largestChunk * 8 > stream.smallestChunk * 9;
-}
-
-std::optional<int> streamNumberOf(FourCc id) {
-    if (!isDigit(id[0]) || !isDigit(id[1])) return std::nullopt;
-    return (id[0] - '0') * 10 + (id[1] - '0');
 }
 
 }  // namespace strovanik::container

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -9,7 +8,9 @@
 
 #include "container/avi_header_set.h"
 #include "container/byte_source.h"
+#include "container/chunk_reader.h"
 #include "container/four_cc.h"
+#include "container/movie_chunks.h"
 
 // The walk of a whole AVI file's chunk tree: every RIFF of it (the AVI one and each AVIX of an
 // OpenDML file), the header lists, the text chunks, and the indexes. It reads chunk headers and
@@ -17,12 +18,6 @@
 // lost its way. It is independent of the header scan, which searches the file's start for the
 // letters LIST: the walk follows the sizes.
 namespace strovanik::container {
-
-// Every chunk header and every index entry looked at is one step.
-struct WalkLimits {
-    std::int64_t maxSteps = 50'000'000;
-    std::int64_t maxIndexEntries = 20'000'000;
-};
 
 enum class IndexKind { None, Idx1, OpenDml };
 
@@ -49,14 +44,6 @@ struct RiffPart {
     FourCc formType{};
 };
 
-// Where and why the walk could not follow the structure any further.
-enum class WalkTrouble {
-    None,
-    NoChunkHere,   // the bytes at `troubleAt` are not a chunk header
-    SizeConflict,  // a chunk claims more than the list around it holds
-    StepLimit,     // the walk stopped at its step or index limit
-};
-
 struct RiffWalk {
     std::int64_t fileSize = 0;
     std::vector<RiffPart> parts;
@@ -64,6 +51,7 @@ struct RiffWalk {
     std::optional<std::int32_t> odmlTotalFrames;            // the dmlh chunk's total frames
     std::vector<WalkedStream> streams;                      // in the order of their stream lists
     std::vector<std::pair<FourCc, std::string>> infoTexts;  // INFO chunks (ISFT, INAM, ...), UTF-8
+    std::vector<MovieList> movieLists;                      // in file order
     std::int64_t junkChunks = 0;
 
     bool endsInsideChunk = false;  // the file ends inside a chunk's header or data
@@ -82,25 +70,22 @@ struct RiffWalk {
 
     // Where the last RIFF says the file ends.
     std::int64_t declaredEnd() const { return parts.empty() ? 0 : parts.back().declaredEnd; }
+    // Whether data is missing at the end: the file ends before its RIFF sizes say, or inside a
+    // chunk. The one rule for a cut file, for the counts, the verdict and the fuzzers alike.
+    bool isCut() const { return declaredEnd() > fileSize || endsInsideChunk; }
 };
 
-// Walks the file. Throws ReadError when the source fails.
+// Walks the file and counts every stream's chunks, from its index when an index covers the
+// whole file and from its movie lists otherwise. Throws ReadError when the source fails.
 RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits = {});
 
-// Called for each chunk of the movie lists (the lists inside them are walked, not handed over),
-// in the order of the file, with the walk as far as it has come (its header records among it).
-using MovieChunkVisitor = std::function<void(const RiffWalk& walk, FourCc id,
-                                             std::int64_t dataAt, std::int64_t size)>;
-
-// Walks the file as above, handing every movie chunk to `visit` instead of counting the chunks
-// of the streams. Once the walk has lost its way, no chunk is handed over any more.
-RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits, const MovieChunkVisitor& visit);
+// Walks the file's structure only: the RIFFs, the header list, the texts, where the movie
+// lists lie; no index is read and nothing is counted. The movie lists' chunks can then be
+// taken with MovieChunks over the same reader. Throws ReadError when the source fails.
+RiffWalk walkStructure(ChunkReader& reader);
 
 // Whether the sizes of a stream's present chunks vary as those of variable-rate audio do: the
 // largest more than an eighth above the smallest, the last chunk (often short) left out.
 bool chunkSizesVary(const WalkedStream& stream);
-
-// The stream number of a movie chunk id ("01wb" is 1); nothing for other ids.
-std::optional<int> streamNumberOf(FourCc id);
 
 }  // namespace strovanik::container

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "container/chunk_reader.h"
+#include "container/movie_chunks.h"
 #include "container/riff_walk.h"
 #include "container/start_code_units.h"
 
@@ -65,7 +67,7 @@ private:
 StartCodeFamily familyOf(const RiffWalk& walk, int number) {
     if (static_cast<std::size_t>(number) >= walk.streams.size()) return StartCodeFamily::None;
     const AviStreamRecord& record = walk.streams[static_cast<std::size_t>(number)].record;
-    if (upperCased(record.fccType()) != fourCc("VIDS")) return StartCodeFamily::None;
+    if (!isVideoStream(record)) return StartCodeFamily::None;
     return startCodeFamilyOf(record.biCompression(), record.fccHandler());
 }
 
@@ -76,27 +78,39 @@ SampleOutcome writeStructureSample(ByteSource& source, SampleSink& sink) {
     outcome.length = source.size();
     auto copier = std::make_unique<Copier>(source, sink);
     std::int64_t cursor = 0;  // what lies before it is handed over
-    // The data of a stream's chunk (00dc, 01wb, ...) goes; other chunks of the movie lists
-    // (the standard indexes ix##, JUNK) stay as they are.
-    const auto dropData = [&](const RiffWalk& walk, FourCc id, std::int64_t dataAt,
-                              std::int64_t size) {
-        const auto number = streamNumberOf(id);
-        const std::int64_t end = std::min(dataAt + size, outcome.length);
-        if (!number || dataAt < cursor || end <= dataAt) return;
-        copier->copy(cursor, dataAt);
+    ChunkReader reader(source, WalkLimits{});
+    const RiffWalk walk = walkStructure(reader);
+    // Past the first place where the walk lost its way, in file order, nothing is known to be
+    // movie data: from there on the file is kept as it is.
+    std::optional<std::int64_t> lostAt;
+    if (walk.trouble != WalkTrouble::None) lostAt = walk.troubleAt;
+    MovieChunks chunks(reader, walk.movieLists);
+    while (const auto chunk = chunks.next()) {
+        if (chunks.trouble() != WalkTrouble::None) {
+            lostAt = std::min(lostAt.value_or(chunks.troubleAt()), chunks.troubleAt());
+            break;
+        }
+        if (lostAt && chunk->dataAt > *lostAt) break;
+        // The data of a stream's chunk (00dc, 01wb, ...) goes; other chunks of the movie lists
+        // (the standard indexes ix##, JUNK) stay as they are.
+        const std::int64_t end = chunk->dataAt + chunk->presentSize;
+        if (!chunk->stream || chunk->dataAt < cursor || end <= chunk->dataAt) continue;
+        copier->copy(cursor, chunk->dataAt);
         std::int64_t kept = 0;
-        forEachKeptSpan(source, dataAt, end - dataAt, familyOf(walk, *number),
+        forEachKeptSpan(source, chunk->dataAt, chunk->presentSize, familyOf(walk, *chunk->stream),
                         [&](std::int64_t at, std::int64_t length) {
                             copier->copy(at, at + length);
                             kept += length;
                         });
         ++outcome.movieChunks;
         outcome.keptVideoBytes += kept;
-        outcome.droppedBytes += end - dataAt - kept;
+        outcome.droppedBytes += chunk->presentSize - kept;
         cursor = end;
-    };
-    const RiffWalk walk = walkRiff(source, WalkLimits{}, dropData);
-    if (walk.trouble != WalkTrouble::None) outcome.keptAsItIsFrom = std::max(walk.troubleAt, cursor);
+    }
+    if (chunks.trouble() != WalkTrouble::None) {
+        lostAt = std::min(lostAt.value_or(chunks.troubleAt()), chunks.troubleAt());
+    }
+    if (lostAt) outcome.keptAsItIsFrom = std::max(*lostAt, cursor);
     copier->copy(cursor, outcome.length);
     return outcome;
 }

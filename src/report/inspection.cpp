@@ -244,7 +244,7 @@ Inspection inspectWalk(const RiffWalk& walk) {
         }
     }
 
-    const bool cut = declared > walk.fileSize || walk.endsInsideChunk;
+    const bool cut = walk.isCut();
     // Where the walk lost its way, what lies past that point is unknown: counts that disagree,
     // or an index not found, say nothing more.
     const bool partial = cut || walk.trouble != container::WalkTrouble::None;

@@ -139,6 +139,89 @@ TEST(RiffWalk, StopsAtItsLimits) {
     EXPECT_EQ(walked(indexed, {1000, 10}).trouble, WalkTrouble::StepLimit);
 }
 
+// Nesting deeper than the walk's stated bound stops it at its limit, saying so, with the
+// frame above the nesting counted; up to the bound the frame at the bottom is found.
+TEST(RiffWalk, RecListsNestedBeyondTheBoundStopTheWalkAtItsLimit) {
+    const struct {
+        std::size_t depth;
+        std::int64_t maxDepth;
+        WalkTrouble trouble;
+        std::int64_t frames;
+    } cases[] = {
+        {0, 0, WalkTrouble::None, 2},
+        {10, 10, WalkTrouble::None, 2},
+        {11, 10, WalkTrouble::StepLimit, 1},
+        {100'000, 99'999, WalkTrouble::StepLimit, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.depth);
+        const Bytes file = riff(
+            "AVI ", {videoHeaderList(),
+                     list("movi", {frames(1, 16), nestedLists("rec ", c.depth, frames(1, 16))})});
+        container::WalkLimits limits;
+        limits.maxListDepth = c.maxDepth;
+        const RiffWalk walk = walked(file, limits);
+        EXPECT_EQ(walk.trouble, c.trouble);
+        ASSERT_EQ(walk.streams.size(), 1u);
+        EXPECT_EQ(walk.streams[0].presentChunks, c.frames);
+    }
+}
+
+// The movie chunks one at a time, in file order: `rec ` lists looked into, other lists passed
+// over, every chunk with its stream number and the part of its data the file holds.
+TEST(MovieChunks, HandsOutTheChunksInFileOrder) {
+    Bytes file =
+        riff("AVI ", {videoHeaderList(),
+                      list("movi", {chunk("00dc", Bytes(4, 1)),
+                                    list("rec ", {chunk("01wb", Bytes(2, 2)), chunk("JUNK", {})}),
+                                    list("abcd", {chunk("00dc", Bytes(4, 3))}),
+                                    chunk("ix00", Bytes(8, 0)), chunk("00dc", Bytes(100, 4))})});
+    file.resize(file.size() - 60);  // the last frame is cut
+    const struct {
+        const char* id;
+        std::optional<int> stream;
+        std::int64_t size;
+        std::int64_t presentSize;
+    } expected[] = {
+        {"00dc", 0, 4, 4},
+        {"01wb", 1, 2, 2},
+        {"JUNK", std::nullopt, 0, 0},
+        {"ix00", std::nullopt, 8, 8},
+        {"00dc", 0, 100, 40},
+    };
+    container::MemorySource source(file);
+    container::ChunkReader reader(source, {});
+    const RiffWalk walk = container::walkStructure(reader);
+    container::MovieChunks chunks(reader, walk.movieLists);
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.id);
+        const auto chunk = chunks.next();
+        ASSERT_TRUE(chunk.has_value());
+        EXPECT_EQ(chunk->id, container::fourCc(e.id));
+        EXPECT_EQ(chunk->stream, e.stream);
+        EXPECT_EQ(chunk->size, e.size);
+        EXPECT_EQ(chunk->presentSize, e.presentSize);
+        EXPECT_EQ(file[static_cast<std::size_t>(chunk->dataAt - 8)], e.id[0]);
+    }
+    EXPECT_FALSE(chunks.next().has_value());
+    EXPECT_EQ(chunks.trouble(), WalkTrouble::None);
+    EXPECT_TRUE(reader.endsInsideChunk());
+}
+
+// A reader that has what it needs stops: taking the first chunks of a long movie list costs a
+// step each, not a walk of the list.
+TEST(MovieChunks, StopsWhenItsReaderStops) {
+    const Bytes file = riff("AVI ", {videoHeaderList(), list("movi", {frames(10'000, 100)})});
+    container::MemorySource source(file);
+    container::ChunkReader reader(source, {});
+    const RiffWalk walk = container::walkStructure(reader);
+    const std::int64_t structureSteps = reader.steps();
+    container::MovieChunks chunks(reader, walk.movieLists);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(chunks.next().has_value());
+    EXPECT_EQ(reader.steps(), structureSteps + 3);
+    EXPECT_LT(reader.bytesRead(), 3 * 4096);
+}
+
 TEST(RiffWalk, StreamNumbersOfChunkIds) {
     const struct {
         const char* id;

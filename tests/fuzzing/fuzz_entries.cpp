@@ -14,7 +14,10 @@
 
 #include "container/avi_header_scan.h"
 #include "container/byte_source.h"
+#include "container/chunk_reader.h"
+#include "container/movie_chunks.h"
 #include "container/riff_walk.h"
+#include "container/structure_sample.h"
 #include "report/analysis.h"
 #include "report/derived_measures.h"
 #include "report/number_text.h"
@@ -457,7 +460,6 @@ bool sameWalk(const container::RiffWalk& a, const container::RiffWalk& b) {
 
 std::string walkBytes(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> file(data, size);
-    const auto fileSize = static_cast<std::int64_t>(size);
     // Limits small enough that an input the fuzzer grows stays quick.
     const container::WalkLimits limits{200'000, 200'000};
     Findings findings;
@@ -483,7 +485,7 @@ std::string walkBytes(const std::uint8_t* data, std::size_t size) {
 
     findings.at("inspection");
     const report::Inspection in = report::inspectWalk(walk);
-    const bool cut = walk.declaredEnd() > fileSize || walk.endsInsideChunk;
+    const bool cut = walk.isCut();
     findings.require((in.verdict == report::Verdict::Truncated) == cut,
                      "truncated is not what the sizes say");
     const bool notesOnly =
@@ -501,6 +503,132 @@ std::string walkBytes(const std::uint8_t* data, std::size_t size) {
     findings.require(in.presentPercent >= 0 && in.presentPercent <= 100,
                      "a present share outside 0 to 100");
     if (in.writer) findings.require(isUtf8(*in.writer), "the writer's text is not UTF-8");
+    return findings.take();
+}
+
+namespace {
+
+// The sample as a file: the sink's writes laid over zeros, checked as they come.
+class SampleImage final : public container::SampleSink {
+public:
+    explicit SampleImage(std::size_t length) : bytes_(length, 0) {}
+
+    void write(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
+        const auto length = static_cast<std::int64_t>(bytes_.size());
+        const auto count = static_cast<std::int64_t>(bytes.size());
+        if (offset < written_ || count == 0 || count > length - offset) {
+            disordered_ = true;
+            return;
+        }
+        std::copy(bytes.begin(), bytes.end(), bytes_.begin() + offset);
+        written_ = offset + count;
+    }
+
+    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    bool disordered() const { return disordered_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::int64_t written_ = 0;
+    bool disordered_ = false;
+};
+
+// What the walk of a file's structure and its movie lists sees: the sample must show the same.
+struct WalkedShape {
+    container::RiffWalk walk;
+    std::vector<container::MovieChunk> chunks;  // up to the first trouble
+    container::WalkTrouble trouble = container::WalkTrouble::None;
+    std::int64_t troubleAt = 0;
+};
+
+WalkedShape shapeOf(const std::vector<std::uint8_t>& bytes) {
+    container::MemorySource source(bytes);
+    container::ChunkReader reader(source, {});
+    WalkedShape shape{container::walkStructure(reader), {}, {}, {}};
+    container::MovieChunks chunks(reader, shape.walk.movieLists);
+    while (const auto chunk = chunks.next()) {
+        if (chunks.trouble() != container::WalkTrouble::None) break;
+        shape.chunks.push_back(*chunk);
+    }
+    shape.trouble = chunks.trouble();
+    shape.troubleAt = chunks.troubleAt();
+    return shape;
+}
+
+bool sameShape(const WalkedShape& a, const WalkedShape& b) {
+    const auto sameChunk = [](const container::MovieChunk& x, const container::MovieChunk& y) {
+        return x.id == y.id && x.dataAt == y.dataAt && x.size == y.size;
+    };
+    const auto sameStream = [](const container::WalkedStream& x, const container::WalkedStream& y) {
+        return std::equal(x.record.bytes().begin(), x.record.bytes().end(),
+                          y.record.bytes().begin());
+    };
+    return a.walk.parts.size() == b.walk.parts.size() &&
+           a.walk.movieLists.size() == b.walk.movieLists.size() &&
+           a.walk.trouble == b.walk.trouble && a.walk.troubleAt == b.walk.troubleAt &&
+           a.walk.infoTexts == b.walk.infoTexts &&
+           std::equal(a.walk.streams.begin(), a.walk.streams.end(), b.walk.streams.begin(),
+                      b.walk.streams.end(), sameStream) &&
+           std::equal(a.chunks.begin(), a.chunks.end(), b.chunks.begin(), b.chunks.end(),
+                      sameChunk) &&
+           a.trouble == b.trouble && a.troubleAt == b.troubleAt;
+}
+
+}  // namespace
+
+std::string sampleBytes(const std::uint8_t* data, std::size_t size) {
+    const std::vector<std::uint8_t> file(data, data + size);
+    Findings findings;
+
+    findings.at("sample");
+    container::MemorySource source(file);
+    SampleImage image(size);
+    const container::SampleOutcome outcome = container::writeStructureSample(source, image);
+    const std::vector<std::uint8_t>& sample = image.bytes();
+    findings.require(!image.disordered(), "a write out of order, empty or past the end");
+    findings.require(outcome.length == static_cast<std::int64_t>(size),
+                     "the sample's length is not the file's");
+    std::int64_t zeroed = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        findings.require(sample[i] == 0 || sample[i] == file[i],
+                         "a byte that is neither the file's nor zero");
+        if (sample[i] != file[i]) ++zeroed;
+    }
+    findings.require(zeroed <= outcome.droppedBytes, "more bytes made zero than were dropped");
+    if (outcome.keptAsItIsFrom) {
+        const auto from = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(*outcome.keptAsItIsFrom, 0, static_cast<std::int64_t>(size)));
+        findings.require(std::equal(file.begin() + static_cast<std::ptrdiff_t>(from), file.end(),
+                                    sample.begin() + static_cast<std::ptrdiff_t>(from)),
+                         "the bytes past where the walk lost its way are not the file's");
+    }
+
+    findings.at("structure");
+    const WalkedShape original = shapeOf(file);
+    findings.require(sameShape(shapeOf(sample), original),
+                     "the sample's structure is not the file's");
+    const bool lost = original.walk.trouble != container::WalkTrouble::None ||
+                      original.trouble != container::WalkTrouble::None;
+    findings.require(lost == outcome.keptAsItIsFrom.has_value(),
+                     "the sample keeps the file as it is although the walk found its way, or not "
+                     "although it lost it");
+    // No sound, and no data of any stream but start-code video, is left before the place
+    // where the walk lost its way.
+    for (const container::MovieChunk& chunk : original.chunks) {
+        if (!chunk.stream) continue;
+        if (outcome.keptAsItIsFrom && chunk.dataAt + chunk.presentSize > *outcome.keptAsItIsFrom) {
+            break;
+        }
+        const auto number = static_cast<std::size_t>(*chunk.stream);
+        const bool video = number < original.walk.streams.size() &&
+                           container::upperCased(original.walk.streams[number].record.fccType()) ==
+                               container::fourCc("VIDS");
+        if (video) continue;
+        const auto begin = sample.begin() + static_cast<std::ptrdiff_t>(chunk.dataAt);
+        findings.require(std::all_of(begin, begin + static_cast<std::ptrdiff_t>(chunk.presentSize),
+                                     [](std::uint8_t b) { return b == 0; }),
+                         "data of a stream that is not video left in the sample");
+    }
     return findings.take();
 }
 

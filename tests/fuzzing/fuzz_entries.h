@@ -24,4 +24,9 @@ std::string shapeNumbers(const std::uint8_t* data, std::size_t size);
 // through a source that hands them out a few at a time, and its inspection is made.
 std::string walkBytes(const std::uint8_t* data, std::size_t size);
 
+// The input is a file's bytes. Its structure sample is written to memory and held against the
+// file: every byte the file's or zero, the same structure and movie chunks, no data of any
+// stream but start-code video left, and the file as it is past where the walk lost its way.
+std::string sampleBytes(const std::uint8_t* data, std::size_t size);
+
 }  // namespace strovanik::fuzzing

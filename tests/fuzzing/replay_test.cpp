@@ -59,6 +59,13 @@ TEST(FuzzReplay, WalkCorpus) {
     EXPECT_GE(replay(inputsIn(kFuzzFolder / "corpus" / "analysis"), walkBytes), 20u);
 }
 
+TEST(FuzzReplay, StructureSampleCorpus) {
+    // The sample's own inputs, and the walk's and the analysis's, which are AVI files too.
+    replay(inputsIn(kFuzzFolder / "corpus" / "structure_sample"), sampleBytes);
+    replay(inputsIn(kFuzzFolder / "corpus" / "walk"), sampleBytes);
+    EXPECT_GE(replay(inputsIn(kFuzzFolder / "corpus" / "analysis"), sampleBytes), 20u);
+}
+
 TEST(FuzzReplay, SampleFiles) {
     EXPECT_GE(replay(inputsIn(fs::path(STROVANIK_SOURCE_DIR) / "samples", ".avi"), analyseBytes),
               1u);

@@ -1,7 +1,9 @@
 // Writes the fuzzers' seed inputs: files from the test AVI writer in its variants, each with
-// the two control bytes the analysis target reads from the end, and rows of field values for
-// the number-form target. Run it as `write_fuzz_seeds FOLDER`: it fills FOLDER/analysis and
-// FOLDER/number_forms.
+// the two control bytes the analysis target reads from the end, rows of field values for the
+// number-form target, and files of structure at scale for the walk and the sample (nesting
+// hundreds of thousands deep, thousands of RIFFs, indexes of a hundred thousand entries), too
+// large to keep in the tree. Run it as `write_fuzz_seeds FOLDER`: it fills FOLDER/analysis,
+// FOLDER/number_forms and FOLDER/walk.
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -194,6 +196,102 @@ std::vector<std::pair<std::string, Bytes>> numberSeeds() {
     return seeds;
 }
 
+// A header list with one video stream of `frames` frames, and with `superIndex` (the data of
+// an indx chunk) in its stream list when given.
+Bytes videoHeaders(std::int32_t frames, const Bytes& superIndex = {}) {
+    const Bytes strh = concat({code("vids"), code("XVID"), Bytes(12, 0), le32(1), le32(25), le32(0),
+                               le32(frames), Bytes(20, 0)});
+    const Bytes strl = superIndex.empty()
+                           ? list("strl", {chunk("strh", strh), chunk("strf", Bytes(40, 0))})
+                           : list("strl", {chunk("strh", strh), chunk("strf", Bytes(40, 0)),
+                                           chunk("indx", superIndex)});
+    MainHeaderPlan main;
+    main.totalFrames = frames;
+    main.streams = 1;
+    return list("hdrl", {chunk("avih", mainHeaderData(main)), strl});
+}
+
+Bytes repeated(const Bytes& unit, std::size_t times) {
+    Bytes out;
+    out.reserve(unit.size() * times);
+    for (std::size_t i = 0; i < times; ++i) out.insert(out.end(), unit.begin(), unit.end());
+    return out;
+}
+
+Bytes movieList(const Bytes& chunks) {
+    return concat(
+        {code("LIST"), le32(static_cast<std::int32_t>(chunks.size() + 4)), code("movi"), chunks});
+}
+
+std::vector<std::pair<std::string, Bytes>> walkSeeds() {
+    std::vector<std::pair<std::string, Bytes>> seeds;
+    const Bytes frame = chunk("00dc", Bytes(16, 0x5A));
+    const Bytes idx1Entry = concat({code("00dc"), le32(0x10), le32(4), le32(16)});
+
+    // One frame at the bottom of `rec ` lists nested deep, in an AVI and an AVIX movie list.
+    for (const std::size_t depth :
+         {std::size_t{2'000}, std::size_t{20'000}, std::size_t{300'000}}) {
+        const Bytes nested = nestedLists("rec ", depth, frame);
+        seeds.emplace_back("deep_rec_avi_" + std::to_string(depth),
+                           riff("AVI ", {videoHeaders(1), movieList(nested)}));
+        seeds.emplace_back(
+            "deep_rec_avix_" + std::to_string(depth),
+            concat({riff("AVI ", {videoHeaders(1), movieList(frame), chunk("idx1", idx1Entry)}),
+                    riff("AVIX", {movieList(nested)})}));
+    }
+    // Interleaved files: a `rec ` list for every frame and its sound.
+    const Bytes pair = list("rec ", {frame, chunk("01wb", Bytes(8, 0x33))});
+    seeds.emplace_back("rec_interleaved",
+                       riff("AVI ", {videoHeaders(20'000), movieList(repeated(pair, 20'000))}));
+    // Thousands of RIFFs, each with its own movie list.
+    Bytes segments = riff("AVI ", {videoHeaders(3'001), movieList(frame)});
+    const Bytes segment = riff("AVIX", {movieList(concat({frame, chunk("01wb", Bytes(4, 1))}))});
+    segments = concat({segments, repeated(segment, 3'000)});
+    seeds.emplace_back("many_segments", segments);
+
+    // idx1 of 60,000 entries, each naming the frame before it.
+    {
+        const std::size_t count = 60'000;
+        Bytes entries;
+        entries.reserve(count * 16);
+        for (std::size_t i = 0; i < count; ++i) {
+            const Bytes e =
+                concat({code("00dc"), le32(0x10),
+                        le32(static_cast<std::int32_t>(4 + i * frame.size())), le32(16)});
+            entries.insert(entries.end(), e.begin(), e.end());
+        }
+        seeds.emplace_back(
+            "long_idx1", riff("AVI ", {videoHeaders(static_cast<std::int32_t>(count)),
+                                       movieList(repeated(frame, count)), chunk("idx1", entries)}));
+    }
+    // An OpenDML standard index of 100,000 entries, named by the stream's super index.
+    {
+        const std::size_t count = 100'000;
+        const Bytes superIndex =
+            concat({le16(4), Bytes{0, 0}, le32(1), code("00dc"), Bytes(12, 0), Bytes(16, 0)});
+        const Bytes headers = videoHeaders(static_cast<std::int32_t>(count), superIndex);
+        const std::size_t firstFrame = 12 + headers.size() + 12;
+        const std::size_t indexAt = firstFrame + count * frame.size();
+        Bytes standard = concat({le16(2), Bytes{0, 1}, le32(static_cast<std::int32_t>(count)),
+                                 code("00dc"), le32(0), le32(0), le32(0)});
+        for (std::size_t i = 0; i < count; ++i) {
+            const Bytes e = concat(
+                {le32(static_cast<std::int32_t>(firstFrame + i * frame.size() + 8)), le32(16)});
+            standard.insert(standard.end(), e.begin(), e.end());
+        }
+        Bytes file =
+            riff("AVI ",
+                 {headers, movieList(concat({repeated(frame, count), chunk("ix00", standard)}))});
+        // The super index's one entry: where the standard index's chunk starts.
+        const std::size_t superAt = 12 + headers.size() - (superIndex.size());
+        const Bytes offset = concat({le32(static_cast<std::int32_t>(indexAt)), le32(0)});
+        std::copy(offset.begin(), offset.end(),
+                  file.begin() + static_cast<std::ptrdiff_t>(superAt + 24));
+        seeds.emplace_back("long_odml_index", file);
+    }
+    return seeds;
+}
+
 bool writeAll(const fs::path& folder, const std::vector<std::pair<std::string, Bytes>>& seeds) {
     std::error_code error;
     fs::create_directories(folder, error);
@@ -216,6 +314,7 @@ int main(int argc, char** argv) {
     try {
         if (!writeAll(folder / "analysis", analysisSeeds())) return 1;
         if (!writeAll(folder / "number_forms", numberSeeds())) return 1;
+        if (!writeAll(folder / "walk", walkSeeds())) return 1;
     } catch (const std::exception& error) {
         std::cerr << "write_fuzz_seeds: " << error.what() << "\n";
         return 1;

@@ -50,6 +50,19 @@ Bytes list(std::string_view type, std::initializer_list<Bytes> children, std::st
     return concat({code(listId), le32(size), body});
 }
 
+Bytes nestedLists(std::string_view type, std::size_t depth, const Bytes& inside) {
+    Bytes out;
+    out.reserve(depth * 12 + inside.size());
+    for (std::size_t level = 0; level < depth; ++level) {
+        const std::size_t size = 4 + (depth - level - 1) * 12 + inside.size();
+        const Bytes header =
+            concat({code("LIST"), le32(static_cast<std::int32_t>(size)), code(type)});
+        out.insert(out.end(), header.begin(), header.end());
+    }
+    out.insert(out.end(), inside.begin(), inside.end());
+    return out;
+}
+
 Bytes riff(std::string_view formType, std::initializer_list<Bytes> children,
            std::optional<std::int32_t> declaredSize) {
     Bytes out = list(formType, children, "RIFF");

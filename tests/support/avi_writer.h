@@ -26,6 +26,9 @@ Bytes chunk(std::string_view id, const Bytes& data);
 // A list: "LIST" (or `listId`), size, type, then the children as they are.
 Bytes list(std::string_view type, std::initializer_list<Bytes> children,
            std::string_view listId = "LIST");
+// `depth` lists of type `type`, each inside the one before, with `inside` at the bottom; built
+// in one pass, so that a depth of hundreds of thousands costs no more than its bytes.
+Bytes nestedLists(std::string_view type, std::size_t depth, const Bytes& inside);
 // The RIFF header: "RIFF", size (the rest of the file unless given), form type, children.
 Bytes riff(std::string_view formType, std::initializer_list<Bytes> children,
            std::optional<std::int32_t> declaredSize = std::nullopt);

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "container/byte_source.h"
+#include "container/four_cc.h"
+
+// The bounded reading under the walk of an AVI file: chunk headers one at a time, each size a
+// claim checked against the list around it and the file, every header one step of a budget.
+namespace strovanik::container {
+
+// What one walk may spend, whatever the file asks for. Every chunk header and every index
+// entry looked at is one step.
+struct WalkLimits {
+    std::int64_t maxSteps = 50'000'000;
+    std::int64_t maxIndexEntries = 20'000'000;
+    // How deep `rec ` lists may nest in a movie list. Each level costs 16 bytes of the heap,
+    // never a frame of the stack, so the bound holds on any thread: 1,000,000 levels (a file
+    // of 12 MB can ask for that many) take 16 MB at most.
+    std::int64_t maxListDepth = 1'000'000;
+};
+
+// Where and why a walk could not follow the structure any further.
+enum class WalkTrouble {
+    None,
+    NoChunkHere,   // the bytes at the trouble's offset are not a chunk header
+    SizeConflict,  // a chunk claims more than the list around it holds
+    StepLimit,     // the walk stopped at one of its limits
+};
+
+// A chunk's header as the file gives it. `size` is never more than the list around the chunk
+// holds, but the data may run past the end of a cut file.
+struct ChunkHeader {
+    FourCc id{};
+    std::int64_t at = 0;  // where the header starts
+    std::int64_t size = 0;
+
+    std::int64_t dataAt() const { return at + 8; }
+    // Where the next chunk starts: data of odd length is followed by a pad byte.
+    std::int64_t after() const { return dataAt() + size + (size & 1); }
+};
+
+// What the reader found where a list's next chunk should start.
+struct NextChunk {
+    WalkTrouble trouble = WalkTrouble::None;  // set when the list cannot be followed
+    std::optional<ChunkHeader> chunk;         // empty at the list's end and on trouble
+    std::int64_t at = 0;                      // where it looked
+};
+
+class ChunkReader {
+public:
+    ChunkReader(ByteSource& source, const WalkLimits& limits);
+
+    std::int64_t fileSize() const { return fileSize_; }
+    const WalkLimits& limits() const { return limits_; }
+
+    // Fills `out` with the bytes at `offset`, zero where they lie outside the file; true when
+    // all of them lie inside it.
+    bool read(std::int64_t offset, std::span<std::uint8_t> out);
+
+    // Counts one step at `at`: false once the budget is spent, and from then on.
+    bool step(std::int64_t at);
+    // Takes `count` index entries from their budget: false, and the walk is over, once they
+    // exceed it.
+    bool spendIndexEntries(std::int64_t count);
+    bool exhausted() const { return exhausted_; }
+    std::int64_t exhaustedAt() const { return lastStepAt_; }
+
+    // The chunk at `at` of a list whose data ends at `end`. The list ends where fewer than
+    // eight bytes of it are left; a header cut by the end of the file ends it too, and marks
+    // the file as ending inside a chunk.
+    NextChunk nextChunk(std::int64_t at, std::int64_t end);
+    // The list type of a LIST chunk, upper-cased; nothing for any other chunk.
+    std::optional<FourCc> listType(const ChunkHeader& chunk);
+    bool wholeInFile(const ChunkHeader& chunk) const {
+        return chunk.size <= fileSize_ - chunk.dataAt();
+    }
+
+    // Whether some chunk met so far runs past the end of the file.
+    bool endsInsideChunk() const { return endsInsideChunk_; }
+    std::int64_t steps() const { return steps_; }
+    std::int64_t bytesRead() const { return bytesRead_; }
+
+private:
+    static constexpr std::int64_t kHeaderBlock = 4096;
+
+    void readCached(std::int64_t offset, std::span<std::uint8_t> out);
+
+    ByteSource& source_;
+    WalkLimits limits_;
+    std::int64_t fileSize_ = 0;
+    std::int64_t steps_ = 0;
+    std::int64_t indexEntries_ = 0;
+    std::int64_t lastStepAt_ = 0;
+    bool exhausted_ = false;
+    bool endsInsideChunk_ = false;
+    std::int64_t bytesRead_ = 0;
+    std::array<std::uint8_t, kHeaderBlock> block_{};
+    std::int64_t blockStart_ = 0;
+    std::int64_t blockLength_ = 0;
+};
+
+// The stream number of a movie chunk id ("01wb" is 1); nothing for other ids.
+std::optional<int> streamNumberOf(FourCc id);
+
+}  // namespace strovanik::container
