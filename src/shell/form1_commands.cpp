@@ -259,9 +259,12 @@ void Form1Commands::checkFile() {
     step([&] {
         if (!examined_->inspection && !inspectCurrentFile()) return;
         const bool english = !port_.isChecked(CheckBox::Check1);
+        const report::Verdict verdict = examined_->inspection->verdict;
         port_.showInspection({std::string(kCheckDialogTitle) + state_.fileName,
                               withCrLf(report::checkText(state_.filePath, *examined_, english)),
-                              examined_->inspection->verdict});
+                              verdict,
+                              std::string(english ? report::verdictName(verdict)
+                                                  : report::koreanVerdictName(verdict))});
     });
 }
 

@@ -32,6 +32,7 @@ struct InspectionDialogRequest {
     std::string title;
     std::string text;
     report::Verdict verdict = report::Verdict::Complete;
+    std::string verdictWord;  // the verdict in the text's language, for the face's band
 };
 
 class WindowPort {
