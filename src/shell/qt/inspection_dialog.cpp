@@ -36,7 +36,6 @@ QColor bandColour(report::Verdict verdict) {
 }
 
 constexpr int kMinimumColumns = 60;
-constexpr int kMaximumColumns = 140;
 constexpr int kMaximumLines = 30;
 
 }  // namespace
@@ -94,17 +93,20 @@ InspectionDialog::InspectionDialog(const InspectionDialogRequest& request, const
     layout->addWidget(textBox_, 1);
     layout->addLayout(buttons);
 
-    // Wide enough for the longest line and tall enough for every line, within bounds.
-    const QString shown = textBox_->toPlainText();
-    const QStringList lines = shown.split(QChar('\n'));
-    qsizetype columns = kMinimumColumns;
-    for (const QString& line : lines) columns = std::max(columns, line.size());
-    columns = std::min<qsizetype>(columns, kMaximumColumns);
+    // Wide enough for the longest line (Hangul letters are two columns wide) and tall enough
+    // for every line, within the screen.
     const QFontMetrics metrics(textFont);
+    const QStringList lines = textBox_->toPlainText().split(QChar('\n'));
+    int width = metrics.horizontalAdvance(QString(kMinimumColumns, QChar('0')));
+    for (const QString& line : lines) width = std::max(width, metrics.horizontalAdvance(line));
     const int rows = static_cast<int>(std::clamp<qsizetype>(lines.size(), 4, kMaximumLines));
-    const int width = metrics.horizontalAdvance(QString(columns + 2, QChar('0'))) + 40;
-    const int height = metrics.lineSpacing() * (rows + 1) + 20;
-    textBox_->setMinimumSize(std::min(width, 1100), std::min(height, 600));
+    int height = metrics.lineSpacing() * (rows + 1);
+    if (const QScreen* screen = parent != nullptr ? parent->screen() : nullptr) {
+        width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+        height = std::min(height, screen->availableGeometry().height() * 2 / 3);
+    }
+    const int frame = 2 * textBox_->frameWidth() + metrics.averageCharWidth() * 2;
+    textBox_->setMinimumSize(width + frame, height + frame);
 }
 
 void InspectionDialog::showEvent(QShowEvent* event) {
