@@ -24,15 +24,6 @@ using shell::ControlId;
 
 const fs::path kSamples = fs::path(STROVANIK_SOURCE_DIR) / "samples";
 
-std::string withCrLf(const std::string& text) {
-    std::string lines;
-    for (const char c : text) {
-        if (c == '\n') lines += '\r';
-        lines += c;
-    }
-    return lines;
-}
-
 struct Window {
     Window() {
         const Bytes sample = readFile(kSamples / "mp3_sound.avi");

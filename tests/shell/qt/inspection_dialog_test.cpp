@@ -31,15 +31,6 @@ using testing::Bytes;
 
 const fs::path kSamples = fs::path(STROVANIK_SOURCE_DIR) / "samples";
 
-std::string withCrLf(const std::string& text) {
-    std::string lines;
-    for (const char c : text) {
-        if (c == '\n') lines += '\r';
-        lines += c;
-    }
-    return lines;
-}
-
 // Runs `act` on the first widget that `find` gives once the event loop has one.
 void whenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> act) {
     auto* timer = new QTimer(qApp);
@@ -116,7 +107,7 @@ TEST_F(InspectionDialogTest, CtrlIShowsWhatCheckPrintsAndCtrlACtrlCCopiesIt) {
         if (c.english) QTest::mouseClick(form->control(ControlId::Check1), Qt::LeftButton);
         std::vector<std::string> args = {"--check", c.file.string()};
         if (c.english) args = {"--check", "--layout", "english", c.file.string()};
-        const std::string expected = withCrLf(testing::runInProcess(args).out);
+        const std::string expected = testing::withCrLf(testing::runInProcess(args).out);
         ASSERT_FALSE(expected.empty());
         reportBox()->setFocus();
         const bool shown = pressCtrlI([&](InspectionDialog* dialog) {
@@ -148,7 +139,8 @@ TEST_F(InspectionDialogTest, CtrlIShowsWhatCheckPrintsAndCtrlACtrlCCopiesIt) {
 
 TEST_F(InspectionDialogTest, TheCopyButtonCopiesAllAndEnterOnItCloses) {
     start(damaged);
-    const std::string expected = withCrLf(testing::runInProcess({"--check", damaged.string()}).out);
+    const std::string expected =
+        testing::withCrLf(testing::runInProcess({"--check", damaged.string()}).out);
     EXPECT_TRUE(pressCtrlI([&](InspectionDialog* dialog) {
         QGuiApplication::clipboard()->clear();
         QTest::mouseClick(dialog->copyButton(), Qt::LeftButton);
