@@ -3,7 +3,8 @@
 # painted, on a virtual X display (Xvfb, no window manager), as bench/window_start.sh times the
 # window's first paint. STARTS (10) starts of the window with a sample file, ROUNDS (5) checks
 # in each: the first check of a start makes the walk of the file, the others show the walk
-# already made. Prints the median, the fastest and the slowest of each kind.
+# already made. Prints the median, the fastest and the slowest of each kind, of the wall time
+# and of the processor time the window's main thread used in it.
 #
 #   bench/check_dialog.sh [PROGRAM] [STARTS] [ROUNDS] [FILE]
 #        default: build/default/src/shell/qt/strovanik 10 5 samples/mp3_sound.avi
@@ -66,4 +67,6 @@ summary() {
 }
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores; $starts starts of $program"
 echo "Ctrl+I to a painted dialog, first check (walk made): $(summary '$1 == 1 { print $2 }')"
+echo "  the window's processor time in it:                 $(summary '$1 == 1 { print $3 }')"
 echo "Ctrl+I to a painted dialog, later checks:            $(summary '$1 > 1 { print $2 }')"
+echo "  the window's processor time in them:               $(summary '$1 > 1 { print $3 }')"

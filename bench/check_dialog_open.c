@@ -2,7 +2,9 @@
  * pressed to the first moment the dialog, once mapped, holds its painted contents (more than a
  * few colours: the verdict's band and the text). Escape closes it, and the next round begins.
  * The first round makes the walk of the file; the later ones show the walk already made.
- * Prints one line per round: the round's number and its milliseconds.
+ * Prints one line per round: the round's number, its milliseconds, and the processor time the
+ * window's main thread (where the commands and the painting run) used in them, from
+ * /proc/PID/schedstat, so that a loaded machine shows how much of the wait was the window's.
  *
  *   check_dialog_open ROUNDS PROGRAM FILE      (on the X display of $DISPLAY, no window manager)
  *
@@ -64,6 +66,18 @@ static void waitForUnmap(Display* display, Window window) {
         }
         poll(&connection, 1, 5);
     }
+}
+
+/* The processor time the process's main thread has used, in milliseconds; 0 when unknown. */
+static double threadCpuMs(pid_t pid) {
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/schedstat", (int)pid);
+    FILE* file = fopen(path, "r");
+    if (file == NULL) return 0;
+    unsigned long long nanoseconds = 0;
+    if (fscanf(file, "%llu", &nanoseconds) != 1) nanoseconds = 0;
+    fclose(file);
+    return (double)nanoseconds / 1e6;
 }
 
 static void waitMs(long milliseconds) {
@@ -130,16 +144,18 @@ int main(int argc, char** argv) {
                 XNextEvent(display, &event);
             }
             XDamageSubtract(display, damage, None, None);
+            const double cpuStart = threadCpuMs(child);
             const double start = nowMs();
             press(display, XK_Control_L, XK_i);
             const Window dialog = waitForPainted(display, damage, damageEvent, main);
             const double elapsed = nowMs() - start;
+            const double cpu = threadCpuMs(child) - cpuStart;
             if (dialog == None) {
                 fprintf(stderr, "check_dialog_open: no dialog within %d ms\n", kTimeoutMs);
                 status = 1;
                 break;
             }
-            printf("%d %.1f\n", round, elapsed);
+            printf("%d %.1f %.1f\n", round, elapsed, cpu);
             fflush(stdout);
             press(display, NoSymbol, XK_Escape);
             waitForUnmap(display, dialog);
