@@ -11,27 +11,12 @@
 #include "container/file_source.h"
 #include "container/structure_sample.h"
 #include "container/text_encoding.h"
-#include "container/file_replacement.h"
 
 namespace strovanik::cli {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Writes the sample's bytes into the temporary file: what is skipped stays a hole.
-class StreamSink final : public container::SampleSink {
-public:
-    explicit StreamSink(std::ostream& out) : out_(out) {}
-    void write(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
-        out_.seekp(offset);
-        out_.write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-    }
-
-private:
-    std::ostream& out_;
-};
 
 // Whether the two paths name one file (through links, other spellings or hard links).
 bool sameFile(const fs::path& a, const fs::path& b) {
@@ -78,13 +63,7 @@ int writeStructureSample(const std::string& outPath, const std::string& filePath
         container::SampleOutcome outcome;
         std::string problem;
         const FileInHand inHand(filePath);
-        const auto fill = [&](std::ostream& out) {
-            StreamSink sink(out);
-            outcome = container::writeStructureSample(source, sink);
-            return static_cast<bool>(out);
-        };
-        if (!container::replaceFileWith(outPath, fill,
-                                        static_cast<std::uintmax_t>(source.size()), problem)) {
+        if (!container::replaceFileWithStructureSample(outPath, source, outcome, problem)) {
             line(outPath) << "the sample cannot be written: " << problem << "\n";
             return kExitNotReported;
         }

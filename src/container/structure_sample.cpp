@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "container/chunk_reader.h"
+#include "container/file_replacement.h"
 #include "container/movie_chunks.h"
 #include "container/riff_walk.h"
 #include "container/start_code_units.h"
@@ -113,6 +115,34 @@ SampleOutcome writeStructureSample(ByteSource& source, SampleSink& sink) {
     if (lostAt) outcome.keptAsItIsFrom = std::max(*lostAt, cursor);
     copier->copy(cursor, outcome.length);
     return outcome;
+}
+
+namespace {
+
+// Puts the sample's bytes into the temporary file: what is skipped stays a hole.
+class StreamSink final : public SampleSink {
+public:
+    explicit StreamSink(std::ostream& out) : out_(out) {}
+    void write(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
+        out_.seekp(offset);
+        out_.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+
+private:
+    std::ostream& out_;
+};
+
+}  // namespace
+
+bool replaceFileWithStructureSample(std::string_view utf8Path, ByteSource& source,
+                                    SampleOutcome& outcome, std::string& problem) {
+    const auto fill = [&](std::ostream& out) {
+        StreamSink sink(out);
+        outcome = writeStructureSample(source, sink);
+        return static_cast<bool>(out);
+    };
+    return replaceFileWith(utf8Path, fill, static_cast<std::uintmax_t>(source.size()), problem);
 }
 
 }  // namespace strovanik::container

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <span>
 
 #include "container/byte_source.h"
@@ -32,5 +34,12 @@ struct SampleOutcome {
 
 // Writes the structure sample of `source` to `sink`. Throws ReadError when the source fails.
 SampleOutcome writeStructureSample(ByteSource& source, SampleSink& sink);
+
+// Writes the structure sample of `source` as the whole file at `utf8Path`, through a temporary
+// file renamed into place (see replaceFileWith), the dropped data left as holes. Returns false,
+// with a few English words in `problem`, when the file cannot be written. Throws ReadError when
+// the source fails; the temporary file is then gone.
+bool replaceFileWithStructureSample(std::string_view utf8Path, ByteSource& source,
+                                    SampleOutcome& outcome, std::string& problem);
 
 }  // namespace strovanik::container

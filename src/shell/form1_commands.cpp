@@ -1,13 +1,18 @@
 #include "shell/form1_commands.h"
 
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "container/container_kind.h"
 #include "container/file_source.h"
+#include "container/text_encoding.h"
 #include "report/analysis.h"
 #include "container/file_replacement.h"
+#include "report/check_text.h"
 #include "shell/header_sample.h"
 #include "shell/saved_text_encoding.h"
+#include "shell/structure_sample_file.h"
 
 namespace strovanik::shell {
 
@@ -25,12 +30,24 @@ void step(Step&& body) {
     }
 }
 
+// The check's lines as every text of the window has them: with CR LF ends.
+std::string withCrLf(std::string_view text) {
+    std::string lines;
+    lines.reserve(text.size() + text.size() / 32);
+    for (const char c : text) {
+        if (c == '\n') lines += '\r';
+        lines += c;
+    }
+    return lines;
+}
+
 }  // namespace
 
 void Form1Commands::startUp(std::string_view commandLinePath) {
     state_.dialogFolder.clear();
     state_.windowCaption = std::string(kWindowCaption);
     port_.setCaption(state_.windowCaption);
+    setExamined(std::nullopt);
     state_.filePath = std::string(commandLinePath);
     if (state_.filePath.empty()) return;
     LoadFile();
@@ -92,6 +109,8 @@ void Form1Commands::measureFileSize() {
 }
 
 void Form1Commands::LoadFile() {
+    // What was known of the earlier file, its walk included, is not this file's.
+    examined_.reset();
     step([&] {
         state_.nameScratch = state_.filePath;
         SplitFileName(state_);
@@ -105,13 +124,19 @@ void Form1Commands::LoadFile() {
     });
 }
 
+report::ReportLayout Form1Commands::chosenLayout() const {
+    const bool korean = port_.isChecked(CheckBox::Check1);
+    // The brief box counts only while the Korean one is checked.
+    const bool brief = korean && port_.isChecked(CheckBox::Check2);
+    return report::chooseLayout(korean, brief);
+}
+
 void Form1Commands::AnalyseCurrentFile() {
+    std::optional<report::FileResult> examined;
     step([&] {
-        const bool korean = port_.isChecked(CheckBox::Check1);
-        // The brief box counts only while the Korean one is checked.
-        const bool brief = korean && port_.isChecked(CheckBox::Check2);
-        const Outcome outcome = report::analyseFile(
-            state_.filePath, state_.fileName, report::chooseLayout(korean, brief), state_.fileSize);
+        report::FileResult result = report::examineFile(
+            state_.filePath, {state_.fileName, 0, chosenLayout()}, state_.fileSize);
+        const Outcome& outcome = result.outcome;
         switch (outcome.status) {
             case Outcome::Status::Missing:
                 // A path that names no file reads as an empty one: no known signature.
@@ -132,9 +157,18 @@ void Form1Commands::AnalyseCurrentFile() {
                 // A report that ended early shows what was written (nothing when the scan
                 // gave up), without a message.
                 port_.setReportText(outcome.report);
+                examined = std::move(result);
                 break;
         }
     });
+    // A switch re-runs the analysis of the same load: the walk already made still holds.
+    if (examined && examined_) examined->inspection = std::move(examined_->inspection);
+    setExamined(std::move(examined));
+}
+
+void Form1Commands::setExamined(std::optional<report::FileResult> result) {
+    examined_ = std::move(result);
+    step([&] { port_.setFileCommandsEnabled(examined_.has_value()); });
 }
 
 void Form1Commands::openFile() {
@@ -204,6 +238,93 @@ void Form1Commands::writeHeaderSampleFile() {
         state_.sampleWord = firstWord;
         state_.sampleCounter = static_cast<std::int32_t>(kHeaderSampleBytes);
         showMessage(kMessageSampleWritten);
+    });
+}
+
+bool Form1Commands::inspectCurrentFile() {
+    report::FileResult result = report::examineFile(
+        state_.filePath, {state_.fileName, 0, chosenLayout(), true}, state_.fileSize);
+    if (!result.inspection) {
+        std::string message(kMessageCheckUnreadable);
+        if (!result.outcome.problem.empty()) message += "\n(" + result.outcome.problem + ")";
+        port_.showMessage(message);
+        return false;
+    }
+    examined_ = std::move(result);
+    return true;
+}
+
+void Form1Commands::checkFile() {
+    if (!examined_) return;
+    step([&] {
+        if (!examined_->inspection && !inspectCurrentFile()) return;
+        const bool english = !port_.isChecked(CheckBox::Check1);
+        const report::Verdict verdict = examined_->inspection->verdict;
+        port_.showInspection({std::string(kCheckDialogTitle) + state_.fileName,
+                              withCrLf(report::checkText(state_.filePath, *examined_,
+                                                         english ? report::ReportLayout::English
+                                                                 : report::ReportLayout::KoreanDetailed)),
+                              verdict,
+                              std::string(english ? report::verdictName(verdict)
+                                                  : report::koreanVerdictName(verdict))});
+    });
+}
+
+void Form1Commands::sampleFailed(std::string_view reason, std::string_view problem) {
+    std::string message = std::string(kMessageStructureSampleFailed) + "\n" + std::string(reason);
+    if (!problem.empty()) message += "\n(" + std::string(problem) + ")";
+    port_.showMessage(message);
+}
+
+void Form1Commands::makeStructureSample() {
+    if (!examined_) return;
+    std::optional<std::string> chosen;
+    step([&] {
+        FileDialogRequest request{state_.dialogFolder, std::string(kStructureSampleDialogTitle),
+                                  std::string(kStructureSampleDialogFilter),
+                                  structureSampleName(state_.fileName)};
+        // The question comes from here, so that the analysed file is refused before it.
+        request.confirmReplace = false;
+        chosen = port_.askSavePath(request);
+    });
+    if (!chosen) return;
+    state_.dialogFileName = *chosen;
+    step([&] {
+        if (isSameFile(*chosen, state_.filePath)) {
+            sampleFailed(kReasonSampleIsTheFile);
+            return;
+        }
+        std::error_code error;
+        const bool exists = std::filesystem::exists(std::filesystem::symlink_status(
+                                container::pathFromUtf8(*chosen), error)) &&
+                            !error;
+        if (exists && !port_.askYesNo(kQuestionReplaceSample)) return;
+        const StructureSampleResult result = writeStructureSampleFile(state_.filePath, *chosen);
+        using Status = StructureSampleResult::Status;
+        switch (result.status) {
+            case Status::Written: {
+                std::string message = std::string(kMessageStructureSampleWritten) + "\n" + *chosen;
+                if (result.keptAsItIsFrom) {
+                    message += "\n" + std::string(kMessageStructureKeptFromStart) +
+                               std::to_string(*result.keptAsItIsFrom) +
+                               std::string(kMessageStructureKeptFromEnd);
+                }
+                port_.showMessage(message);
+                break;
+            }
+            case Status::SourceMissing:
+                sampleFailed(kReasonSourceMissing);
+                break;
+            case Status::SourceUnreadable:
+                sampleFailed(kReasonSourceUnreadable, result.problem);
+                break;
+            case Status::NotAvi:
+                sampleFailed(kReasonNotAvi);
+                break;
+            case Status::Unwritable:
+                sampleFailed(kReasonSampleUnwritable, result.problem);
+                break;
+        }
     });
 }
 

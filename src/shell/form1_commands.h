@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "report/analysis.h"
 #include "shell/form_design.h"
 #include "shell/viewer_state.h"
 #include "shell/window_port.h"
@@ -31,6 +33,31 @@ inline constexpr std::string_view kMessageSampleUnwritable =
     "샘플 파일을 쓸 수 없어서 샘플을 만들지 못했습니다";
 inline constexpr std::string_view kMessageReportUnsaved =
     "정보내용을 파일에 저장하지 못했습니다. 폴더와 디스크를 확인하세요";
+
+// The file check and the structure sample, from the report box's context menu.
+inline constexpr std::string_view kCheckFileCommand = "파일 점검";
+inline constexpr std::string_view kStructureSampleCommand = "구조 샘플 만들기";
+// Followed directly by the bare file name.
+inline constexpr std::string_view kCheckDialogTitle = "파일 점검 - ";
+inline constexpr std::string_view kStructureSampleDialogTitle = "구조 샘플을 저장할 파일 지정";
+inline constexpr std::string_view kStructureSampleDialogFilter =
+    "AVI 파일(*.avi)|*.avi|모든 파일(*.*)|*.*";
+inline constexpr std::string_view kMessageCheckUnreadable =
+    "파일을 읽을 수 없어서 점검하지 못했습니다";
+inline constexpr std::string_view kQuestionReplaceSample =
+    "같은 이름의 파일이 이미 있습니다. 바꾸시겠습니까?";
+inline constexpr std::string_view kMessageStructureSampleWritten = "구조 샘플을 만들었습니다";
+// Around the byte offset where the structure could not be followed.
+inline constexpr std::string_view kMessageStructureKeptFromStart = "다만 ";
+inline constexpr std::string_view kMessageStructureKeptFromEnd =
+    "바이트부터는 구조를 따라갈 수 없어서 파일 내용을 그대로 담았습니다";
+inline constexpr std::string_view kMessageStructureSampleFailed = "구조 샘플을 만들지 못했습니다";
+inline constexpr std::string_view kReasonSampleIsTheFile =
+    "분석 중인 파일 자신에는 쓸 수 없습니다. 다른 이름을 고르세요";
+inline constexpr std::string_view kReasonSourceMissing = "동영상 파일이 없어졌습니다";
+inline constexpr std::string_view kReasonSourceUnreadable = "동영상 파일을 읽을 수 없습니다";
+inline constexpr std::string_view kReasonNotAvi = "동영상 파일이 더 이상 AVI 파일이 아닙니다";
+inline constexpr std::string_view kReasonSampleUnwritable = "샘플 파일을 쓸 수 없습니다";
 
 // What a message box returns; every box has the OK button only.
 inline constexpr std::int32_t kMessageBoxOk = 1;
@@ -64,6 +91,16 @@ public:
     // Label3, Label6, Label8, Label10.
     void openLink(ControlId link);
 
+    // The report box's context menu. Both run only while an AVI file is loaded, when the
+    // window has them enabled; otherwise they do nothing.
+    // 파일 점검 (also Ctrl+I): the --check lines of the current file in a dialog, in Korean while
+    // Check1 is checked. The walk of the whole file is made at the first check of a load and
+    // kept for the next ones.
+    void checkFile();
+    // 구조 샘플 만들기: the current file's structure sample, under a name the save dialog gives.
+    void makeStructureSample();
+    bool fileCommandsEnabled() const { return examined_.has_value(); }
+
     // The load sequence for the path in filePath: bare name, size, analysis, dialog folder.
     void LoadFile();
     // Recognises the current file and shows its report or its message.
@@ -74,9 +111,15 @@ public:
 private:
     void showMessage(std::string_view text);
     void measureFileSize();
+    report::ReportLayout chosenLayout() const;
+    void setExamined(std::optional<report::FileResult> result);
+    bool inspectCurrentFile();
+    void sampleFailed(std::string_view reason, std::string_view problem = {});
 
     ViewerState& state_;
     WindowPort& port_;
+    // The last analysis of the loaded AVI file; nothing while no AVI file is loaded.
+    std::optional<report::FileResult> examined_;
 };
 
 }  // namespace strovanik::shell

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "report/inspection.h"
+
 // Everything the commands need from a window. Each face (the Qt window on Linux, the native
 // window on Windows, the tests' recording fake) implements it; the commands never see a
 // toolkit. All text crossing the port is UTF-8.
@@ -19,6 +21,18 @@ struct FileDialogRequest {
     std::string title;
     std::string filter;
     std::string proposedName;  // empty: the name field starts empty
+    // Whether the save dialog itself asks before it replaces an existing file. A command that
+    // asks its own question (through askYesNo) turns it off, so the user is asked once.
+    bool confirmReplace = true;
+};
+
+// The file check's dialog: the text of the check, with CR LF line ends, and its verdict, which
+// the face makes stand out (a colour the eye finds at once) beside the word in the text.
+struct InspectionDialogRequest {
+    std::string title;
+    std::string text;
+    report::Verdict verdict = report::Verdict::Complete;
+    std::string verdictWord;  // the verdict in the text's language, for the face's band
 };
 
 class WindowPort {
@@ -40,9 +54,22 @@ public:
     // (kApplicationTitle). Returns when the user has closed it.
     virtual void showMessage(std::string_view text) = 0;
 
+    // A modal question with the buttons Yes and No; true for Yes. Closing it answers No.
+    virtual bool askYesNo(std::string_view question) = 0;
+
+    // The file check's dialog, modal: a read-only fixed-pitch text box that has the focus, so
+    // that Ctrl+A, Ctrl+C copies the text (with CR LF ends), and the buttons 복사 (copy all)
+    // and 닫기 (close); Escape and Enter close it. Returns when it is closed.
+    virtual void showInspection(const InspectionDialogRequest& request) = 0;
+
+    // Whether the commands of the current file can run: the report box's context menu entries
+    // 파일 점검 and 구조 샘플 만들기, and Ctrl+I. While disabled the key does nothing.
+    virtual void setFileCommandsEnabled(bool enabled) = 0;
+
     // The open and save dialogs, modal. The chosen full name, or nothing when cancelled.
     // The open dialog accepts a name that names no file. The save dialog asks before it
-    // replaces an existing file and adds no extension of its own.
+    // replaces an existing file (unless the request says otherwise) and adds no extension of
+    // its own.
     virtual std::optional<std::string> askOpenPath(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> askSavePath(const FileDialogRequest& request) = 0;
 

@@ -34,6 +34,16 @@ inline std::size_t countOf(const std::string& text, std::string_view what) {
     return count;
 }
 
+// The text with CR LF line ends, as the window shows and copies what the command prints.
+inline std::string withCrLf(const std::string& text) {
+    std::string lines;
+    for (const char c : text) {
+        if (c == '\n') lines += '\r';
+        lines += c;
+    }
+    return lines;
+}
+
 // Every line feed comes after a carriage return.
 inline bool onlyCrLfLineEnds(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {

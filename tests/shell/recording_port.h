@@ -35,6 +35,17 @@ public:
         saveRequests.push_back(request);
         return answer(saveAnswers);
     }
+    bool askYesNo(std::string_view question) override {
+        questions.emplace_back(question);
+        if (yesNoAnswers.empty()) return false;
+        const bool yes = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return yes;
+    }
+    void showInspection(const shell::InspectionDialogRequest& request) override {
+        inspections.push_back(request);
+    }
+    void setFileCommandsEnabled(bool enabled) override { fileCommandsEnabled = enabled; }
     void copyText(std::string_view text) override { clipboard.emplace_back(text); }
     void openAddress(std::string_view address) override { addresses.emplace_back(address); }
     void quit() override { ++quits; }
@@ -59,6 +70,10 @@ public:
     std::vector<shell::FileDialogRequest> saveRequests;
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
+    std::vector<std::string> questions;
+    std::deque<bool> yesNoAnswers;  // empty: No
+    std::vector<shell::InspectionDialogRequest> inspections;
+    std::optional<bool> fileCommandsEnabled;  // nothing until the commands have said
     std::vector<std::string> clipboard;
     std::vector<std::string> addresses;
     int quits = 0;

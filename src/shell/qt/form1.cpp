@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -8,6 +9,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
@@ -18,6 +20,7 @@
 
 #include "app_art.h"
 #include "controls.h"
+#include "inspection_dialog.h"
 
 namespace strovanik::shell::qt {
 
@@ -95,6 +98,28 @@ Form1::Form1(QWidget* parent)
     }
     // The banner lies over the title labels and the picture.
     controls_.at(ControlId::ShockwaveFlash1)->raise();
+
+    checkAction_ = new QAction(fromUtf8(kCheckFileCommand), this);
+    checkAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    checkAction_->setShortcutContext(Qt::WindowShortcut);
+    connect(checkAction_, &QAction::triggered, this, [this] { commands_.checkFile(); });
+    addAction(checkAction_);
+    sampleAction_ = new QAction(fromUtf8(kStructureSampleCommand), this);
+    connect(sampleAction_, &QAction::triggered, this, [this] { commands_.makeStructureSample(); });
+    setFileCommandsEnabled(false);
+    // The box's own entries stay; the file's commands come below them. The menu key asks for
+    // the menu too, at the text cursor.
+    reportBox_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(reportBox_, &QWidget::customContextMenuRequested, this, &Form1::showReportMenu);
+}
+
+void Form1::showReportMenu(const QPoint& at) {
+    std::unique_ptr<QMenu> menu(reportBox_->createStandardContextMenu(at));
+    menu->setObjectName(QStringLiteral("ReportMenu"));
+    menu->addSeparator();
+    menu->addAction(checkAction_);
+    menu->addAction(sampleAction_);
+    menu->exec(reportBox_->viewport()->mapToGlobal(at));
 }
 
 QLabel* Form1::makeLabel(const ControlDesign& design, const QString& caption, const QFont& font) {
@@ -198,7 +223,7 @@ std::optional<std::string> Form1::askPath(const FileDialogRequest& request, bool
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A typed name that names no file is accepted; the commands deal with it.
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmReplace);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     const QStringList filters = qtNameFilters(request.filter);
     dialog.setNameFilters(filters);
@@ -208,6 +233,31 @@ std::optional<std::string> Form1::askPath(const FileDialogRequest& request, bool
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;
     return chosen.first().toStdString();
+}
+
+bool Form1::askYesNo(std::string_view question) {
+    QMessageBox box(QMessageBox::NoIcon, fromUtf8(kApplicationTitle), fromUtf8(question),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("예"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("아니요"));
+    // Replacing a file is undone by nothing: Enter alone keeps it.
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void Form1::showInspection(const InspectionDialogRequest& request) {
+    // The check's lines stand in columns only in letters of one width.
+    QFont fixed(fixedPitchFamily_);
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setFixedPitch(true);
+    fixed.setPointSizeF(reportBox_->font().pointSizeF());
+    InspectionDialog dialog(request, fixed, this);
+    dialog.exec();
+}
+
+void Form1::setFileCommandsEnabled(bool enabled) {
+    checkAction_->setEnabled(enabled);
+    sampleAction_->setEnabled(enabled);
 }
 
 std::optional<std::string> Form1::askOpenPath(const FileDialogRequest& request) {

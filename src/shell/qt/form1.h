@@ -12,6 +12,7 @@
 #include "shell/viewer_state.h"
 #include "shell/window_port.h"
 
+class QAction;
 class QCheckBox;
 
 namespace strovanik::shell::qt {
@@ -43,6 +44,9 @@ public:
     void showMessage(std::string_view text) override;
     std::optional<std::string> askOpenPath(const FileDialogRequest& request) override;
     std::optional<std::string> askSavePath(const FileDialogRequest& request) override;
+    bool askYesNo(std::string_view question) override;
+    void showInspection(const InspectionDialogRequest& request) override;
+    void setFileCommandsEnabled(bool enabled) override;
     void copyText(std::string_view text) override;
     void openAddress(std::string_view address) override;
     void quit() override;
@@ -58,6 +62,7 @@ private:
     QLabel* makeLabel(const ControlDesign& design, const QString& caption, const QFont& font);
     QCheckBox* checkBox(CheckBox box) const;
     std::optional<std::string> askPath(const FileDialogRequest& request, bool save);
+    void showReportMenu(const QPoint& at);
 
     QString family_;
     QString fixedPitchFamily_;
@@ -65,6 +70,10 @@ private:
     Form1Commands commands_{state_, *this};
     std::map<ControlId, QWidget*> controls_;
     ReportBox* reportBox_ = nullptr;
+    // The report box's context menu entries for the current file; the check's carries Ctrl+I
+    // for the whole window.
+    QAction* checkAction_ = nullptr;
+    QAction* sampleAction_ = nullptr;
 };
 
 }  // namespace strovanik::shell::qt

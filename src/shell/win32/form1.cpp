@@ -4,10 +4,12 @@
 // The headers below build on windows.h.
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cmath>
 
+#include "inspection_dialog.h"
 #include "platform_services.h"
 #include "wide_text.h"
 
@@ -210,6 +212,8 @@ HWND Form1::makeControl(HINSTANCE instance, const ControlDesign& design) {
         case ControlKind::TextBox:
             // Typing is not held to the 30,000 characters an edit box allows by default.
             SendMessageW(made, EM_SETLIMITTEXT, 0, 0);
+            // Its context menu gains the current file's commands.
+            SetWindowSubclass(made, reportBoxProcedure, 1, reinterpret_cast<DWORD_PTR>(this));
             break;
         case ControlKind::CheckBox:
             SendMessageW(made, BM_SETCHECK, design.initiallyChecked ? BST_CHECKED : BST_UNCHECKED,
@@ -234,9 +238,20 @@ void Form1::show(int showCommand) {
     SetFocus(control(ControlId::Text1));
 }
 
+bool Form1::translateShortcut(HWND window, const MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != 'I') return false;
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0)
+        return false;
+    if (message.hwnd != window && !IsChild(window, message.hwnd)) return false;
+    // Taken before TranslateMessage, so the report box never sees the tab that Ctrl+I types.
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(kCheckFileCommandId, 1), 0);
+    return true;
+}
+
 int Form1::runMessageLoop(HWND window) {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsWindow(window) && translateShortcut(window, message)) continue;
         if (IsWindow(window) && IsDialogMessageW(window, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -285,6 +300,15 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND: {
             const int code = HIWORD(wParam);
+            // The context menu's entries and Ctrl+I; while disabled they do nothing.
+            if (lParam == 0 && LOWORD(wParam) == kCheckFileCommandId) {
+                if (fileCommandsEnabled_) commands_.checkFile();
+                return 0;
+            }
+            if (lParam == 0 && LOWORD(wParam) == kStructureSampleCommandId) {
+                if (fileCommandsEnabled_) commands_.makeStructureSample();
+                return 0;
+            }
             // BN_CLICKED and STN_CLICKED are both 0; a check box has changed its state by now.
             if (code == BN_CLICKED && lParam != 0) {
                 const std::optional<ControlId> clicked = controlOfCommand(LOWORD(wParam));
@@ -376,6 +400,89 @@ std::optional<std::string> Form1::askOpenPath(const FileDialogRequest& request) 
 
 std::optional<std::string> Form1::askSavePath(const FileDialogRequest& request) {
     return askFilePath(hwnd(), request, FileDialogKind::Save);
+}
+
+bool Form1::askYesNo(std::string_view question) {
+    // No as the default button: replacing a file is undone by nothing.
+    return MessageBoxW(hwnd(), toWide(question).c_str(), toWide(kApplicationTitle).c_str(),
+                       MB_YESNO | MB_DEFBUTTON2) == IDYES;
+}
+
+void Form1::showInspection(const InspectionDialogRequest& request) {
+    showInspectionDialog(hwnd(), request, fontFor(controlDesign(ControlId::Text1).font));
+}
+
+void Form1::setFileCommandsEnabled(bool enabled) { fileCommandsEnabled_ = enabled; }
+
+LRESULT CALLBACK Form1::reportBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR, DWORD_PTR form) {
+    if (message == WM_CONTEXTMENU) {
+        reinterpret_cast<Form1*>(form)->showReportMenu(lParam);
+        return 0;
+    }
+    return DefSubclassProc(box, message, wParam, lParam);
+}
+
+void Form1::showReportMenu(LPARAM where) {
+    HWND box = control(ControlId::Text1);
+    POINT at{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+    if (where == -1) {
+        // From the keyboard (the menu key, Shift+F10): at the box's top left corner.
+        at = {4, 4};
+        ClientToScreen(box, &at);
+    }
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const bool selected = start != end;
+    const bool editable = (GetWindowLongPtrW(box, GWL_STYLE) & ES_READONLY) == 0;
+    const UINT file = fileCommandsEnabled_ ? MF_ENABLED : MF_GRAYED;
+    // The box's own entries first, as its own menu has them, then the file's commands.
+    enum : UINT { kUndo = 1, kCut, kCopy, kPaste, kDelete, kSelectAll };
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, SendMessageW(box, EM_CANUNDO, 0, 0) ? MF_ENABLED : MF_GRAYED, kUndo,
+                L"실행 취소(&U)");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, selected && editable ? MF_ENABLED : MF_GRAYED, kCut, L"잘라내기(&T)");
+    AppendMenuW(menu, selected ? MF_ENABLED : MF_GRAYED, kCopy, L"복사(&C)");
+    AppendMenuW(menu,
+                editable && IsClipboardFormatAvailable(CF_UNICODETEXT) ? MF_ENABLED : MF_GRAYED,
+                kPaste, L"붙여넣기(&P)");
+    AppendMenuW(menu, selected && editable ? MF_ENABLED : MF_GRAYED, kDelete, L"삭제(&D)");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_ENABLED, kSelectAll, L"모두 선택(&A)");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, file, kCheckFileCommandId, (toWide(kCheckFileCommand) + L"\tCtrl+I").c_str());
+    AppendMenuW(menu, file, kStructureSampleCommandId, toWide(kStructureSampleCommand).c_str());
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd(), nullptr));
+    DestroyMenu(menu);
+    switch (chosen) {
+        case kUndo:
+            SendMessageW(box, EM_UNDO, 0, 0);
+            break;
+        case kCut:
+            SendMessageW(box, WM_CUT, 0, 0);
+            break;
+        case kCopy:
+            SendMessageW(box, WM_COPY, 0, 0);
+            break;
+        case kPaste:
+            SendMessageW(box, WM_PASTE, 0, 0);
+            break;
+        case kDelete:
+            SendMessageW(box, WM_CLEAR, 0, 0);
+            break;
+        case kSelectAll:
+            SendMessageW(box, EM_SETSEL, 0, -1);
+            break;
+        case kCheckFileCommandId:
+        case kStructureSampleCommandId:
+            SendMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+            break;
+        default:
+            break;
+    }
 }
 
 void Form1::copyText(std::string_view text) { copyToClipboard(hwnd(), text); }

@@ -43,6 +43,14 @@ public:
     // a dialog (Tab, Shift+Tab, Space and Enter on buttons) for `window`. Returns the quit
     // code.
     static int runMessageLoop(HWND window);
+    // The window's own keys, before the dialog navigation: Ctrl+I anywhere in `window` opens
+    // the file check. True when the message was taken.
+    static bool translateShortcut(HWND window, const MSG& message);
+
+    // The report box's context menu entries and Ctrl+I, as WM_COMMAND identifiers.
+    static constexpr int kCheckFileCommandId = 2001;
+    static constexpr int kStructureSampleCommandId = 2002;
+    bool fileCommandsEnabled() const { return fileCommandsEnabled_; }
 
     HWND control(ControlId id) const { return controls_.at(indexOf(id)); }
     // The identifier the control carries in WM_COMMAND.
@@ -63,6 +71,9 @@ public:
     void showMessage(std::string_view text) override;
     std::optional<std::string> askOpenPath(const FileDialogRequest& request) override;
     std::optional<std::string> askSavePath(const FileDialogRequest& request) override;
+    bool askYesNo(std::string_view question) override;
+    void showInspection(const InspectionDialogRequest& request) override;
+    void setFileCommandsEnabled(bool enabled) override;
     void copyText(std::string_view text) override;
     void openAddress(std::string_view address) override;
     void quit() override;
@@ -84,6 +95,9 @@ private:
     bool isLink(HWND window) const;
     void fileDropped(HDROP drop);
     void activated(bool active);
+    void showReportMenu(LPARAM where);
+    static LRESULT CALLBACK reportBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
+                                               UINT_PTR id, DWORD_PTR form);
 
     Options options_;
     ViewerState state_;
@@ -97,6 +111,7 @@ private:
     HWND focusBeforeDeactivation_ = nullptr;
     std::string droppedPath_;
     int dpi_ = 96;
+    bool fileCommandsEnabled_ = false;
 };
 
 }  // namespace strovanik::shell::win32

@@ -69,7 +69,8 @@ std::optional<std::string> askFilePath(HWND owner, const FileDialogRequest& requ
         // No OFN_FILEMUSTEXIST: a typed name that names no file is the commands' to handle.
         chosen = GetOpenFileNameW(&dialog);
     } else {
-        dialog.Flags |= OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+        dialog.Flags |= OFN_PATHMUSTEXIST;
+        if (request.confirmReplace) dialog.Flags |= OFN_OVERWRITEPROMPT;
         chosen = GetSaveFileNameW(&dialog);
     }
     if (!chosen || file[0] == L'\0') return std::nullopt;

@@ -1,0 +1,84 @@
+#include "shell/structure_sample_file.h"
+
+#include <array>
+#include <filesystem>
+#include <ostream>
+#include <system_error>
+
+#include "container/container_kind.h"
+#include "container/file_source.h"
+#include "container/structure_sample.h"
+#include "container/text_encoding.h"
+
+namespace strovanik::shell {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kAviEnding = ".avi";
+constexpr std::string_view kSampleEnding = "_structure.avi";
+
+bool endsWithAvi(std::string_view name) {
+    if (name.size() < kAviEnding.size()) return false;
+    const std::string_view ending = name.substr(name.size() - kAviEnding.size());
+    for (std::size_t i = 0; i < ending.size(); ++i) {
+        const char c = ending[i];
+        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        if (lower != kAviEnding[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string structureSampleName(std::string_view bareName) {
+    if (endsWithAvi(bareName)) bareName.remove_suffix(kAviEnding.size());
+    return std::string(bareName) + std::string(kSampleEnding);
+}
+
+bool isSameFile(std::string_view utf8A, std::string_view utf8B) {
+    std::error_code error;
+    const bool same =
+        fs::equivalent(container::pathFromUtf8(utf8A), container::pathFromUtf8(utf8B), error);
+    return same && !error;
+}
+
+StructureSampleResult writeStructureSampleFile(std::string_view sourcePath,
+                                               std::string_view samplePath) {
+    using Status = StructureSampleResult::Status;
+    StructureSampleResult result;
+    auto opened = container::FileSource::open(sourcePath);
+    if (opened.status == container::FileSource::OpenStatus::Missing) {
+        result.status = Status::SourceMissing;
+        return result;
+    }
+    if (opened.status != container::FileSource::OpenStatus::Opened) {
+        result.status = Status::SourceUnreadable;
+        result.problem = opened.reason;
+        return result;
+    }
+    container::FileSource& source = *opened.source;
+    try {
+        std::array<std::uint8_t, 12> first{};
+        container::readPadded(source, 0, first);
+        if (container::recogniseContainer(first).kind != container::ContainerKind::Avi) {
+            result.status = Status::NotAvi;
+            return result;
+        }
+        container::SampleOutcome outcome;
+        if (!container::replaceFileWithStructureSample(samplePath, source, outcome,
+                                                       result.problem)) {
+            result.status = Status::Unwritable;
+            return result;
+        }
+        result.status = Status::Written;
+        result.keptAsItIsFrom = outcome.keptAsItIsFrom;
+    } catch (const container::ReadError& error) {
+        result.status = Status::SourceUnreadable;
+        result.problem = error.what();
+    }
+    return result;
+}
+
+}  // namespace strovanik::shell
