@@ -233,9 +233,12 @@ TEST(StructureSample, AnExistingFileOnlyAfterYesAndNeverTheAnalysedFile) {
     EXPECT_EQ(readFile(target).size(), analysed.size());
 
     // The analysed file, by its own name and through a link: refused before any question.
-    const fs::path link = w.folder / "link.avi";
-    fs::create_symlink(w.damaged, link);
-    for (const fs::path& itself : {w.damaged, link}) {
+    // (Where the system makes no links, as under Wine, the name alone.)
+    std::vector<fs::path> selves{w.damaged};
+    std::error_code noLinks;
+    fs::create_symlink(w.damaged, w.folder / "link.avi", noLinks);
+    if (!noLinks) selves.push_back(w.folder / "link.avi");
+    for (const fs::path& itself : selves) {
         w.makeSample(itself, true);
         EXPECT_TRUE(w.port.questions.empty()) << itself;
         ASSERT_EQ(w.port.messages.size(), 1u);
@@ -261,7 +264,7 @@ TEST(StructureSample, FailuresSayWhyInAMessage) {
          shell::kReasonSourceMissing},
         {"the analysed file no longer an AVI file",
          [](Window& w) {
-             fs::copy_file(w.asf, w.whole, fs::copy_options::overwrite_existing);
+             writeFile(w.whole, readFile(w.asf));
              return w.folder / "s.avi";
          },
          shell::kReasonNotAvi},

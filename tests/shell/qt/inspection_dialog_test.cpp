@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "cli/command_run.h"
@@ -31,27 +32,29 @@ using testing::Bytes;
 
 const fs::path kSamples = fs::path(STROVANIK_SOURCE_DIR) / "samples";
 
-// Runs `act` on the first widget that `find` gives once the event loop has one.
-void whenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer(qApp);
+// Runs `act` on the first widget that `find` gives once the event loop has one. The watch
+// ends with the returned guard, so that it never outlives what `act` refers to.
+std::unique_ptr<QTimer> whenShown(std::function<QWidget*()> find,
+                                  std::function<void(QWidget*)> act) {
+    auto timer = std::make_unique<QTimer>();
     timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, find, act] {
+    QObject::connect(timer.get(), &QTimer::timeout, [watch = timer.get(), find, act] {
         QWidget* shown = find();
         if (shown == nullptr || !shown->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
+        watch->stop();
         act(shown);
     });
     timer->start();
+    return timer;
 }
 
-void whenDialogShown(std::function<void(InspectionDialog*)> act) {
-    whenShown([] { return QApplication::activeModalWidget(); },
-              [act](QWidget* modal) {
-                  auto* dialog = qobject_cast<InspectionDialog*>(modal);
-                  ASSERT_NE(dialog, nullptr) << modal->metaObject()->className();
-                  act(dialog);
-              });
+std::unique_ptr<QTimer> whenDialogShown(std::function<void(InspectionDialog*)> act) {
+    return whenShown([] { return QApplication::activeModalWidget(); },
+                     [act](QWidget* modal) {
+                         auto* dialog = qobject_cast<InspectionDialog*>(modal);
+                         ASSERT_NE(dialog, nullptr) << modal->metaObject()->className();
+                         act(dialog);
+                     });
 }
 
 class InspectionDialogTest : public ::testing::Test {
@@ -77,7 +80,7 @@ protected:
     // Ctrl+I from the report box; true when the check's dialog came up.
     bool pressCtrlI(std::function<void(InspectionDialog*)> act) {
         bool shown = false;
-        whenDialogShown([&](InspectionDialog* dialog) {
+        const auto watch = whenDialogShown([&](InspectionDialog* dialog) {
             shown = true;
             act(dialog);
         });
@@ -157,28 +160,30 @@ TEST_F(InspectionDialogTest, TheMenuKeyShowsTheEntriesEnabledOnlyForAnAviFile) {
         bool enabled;
     } cases[] = {{nullptr, false}, {&asf, false}, {&whole, true}, {&damaged, true}};
     for (const auto& c : cases) {
+        std::unique_ptr<QTimer> refusal;
         if (c.file == &asf) {
             // The refusal's message box comes up during the start.
-            whenShown([] { return QApplication::activeModalWidget(); },
-                      [](QWidget* box) { qobject_cast<QMessageBox*>(box)->accept(); });
+            refusal = whenShown([] { return QApplication::activeModalWidget(); },
+                                [](QWidget* box) { qobject_cast<QMessageBox*>(box)->accept(); });
         }
         start(c.file != nullptr ? *c.file : fs::path());
         QStringList entries;
         bool checkEnabled = !c.enabled;
         bool sampleEnabled = !c.enabled;
-        whenShown([] { return QApplication::activePopupWidget(); },
-                  [&](QWidget* popup) {
-                      auto* menu = qobject_cast<QMenu*>(popup);
-                      ASSERT_NE(menu, nullptr);
-                      for (QAction* action : menu->actions()) {
-                          entries << action->text();
-                          if (action->text() == QStringLiteral("파일 점검"))
-                              checkEnabled = action->isEnabled();
-                          if (action->text() == QStringLiteral("구조 샘플 만들기"))
-                              sampleEnabled = action->isEnabled();
-                      }
-                      menu->close();
-                  });
+        const auto menuWatch =
+            whenShown([] { return QApplication::activePopupWidget(); },
+                      [&](QWidget* popup) {
+                          auto* menu = qobject_cast<QMenu*>(popup);
+                          ASSERT_NE(menu, nullptr);
+                          for (QAction* action : menu->actions()) {
+                              entries << action->text();
+                              if (action->text() == QStringLiteral("파일 점검"))
+                                  checkEnabled = action->isEnabled();
+                              if (action->text() == QStringLiteral("구조 샘플 만들기"))
+                                  sampleEnabled = action->isEnabled();
+                          }
+                          menu->close();
+                      });
         // What the menu key becomes: a request from the keyboard for the focused box's menu.
         QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(10, 10),
                                   reportBox()->viewport()->mapToGlobal(QPoint(10, 10)));
@@ -192,11 +197,11 @@ TEST_F(InspectionDialogTest, TheMenuKeyShowsTheEntriesEnabledOnlyForAnAviFile) {
         if (!c.enabled) {
             // Ctrl+I does nothing: no dialog of any kind.
             bool anything = false;
-            whenShown([] { return QApplication::activeModalWidget(); },
-                      [&](QWidget* modal) {
-                          anything = true;
-                          modal->close();
-                      });
+            const auto watch = whenShown([] { return QApplication::activeModalWidget(); },
+                                         [&](QWidget* modal) {
+                                             anything = true;
+                                             modal->close();
+                                         });
             QTest::keyClick(reportBox(), Qt::Key_I, Qt::ControlModifier);
             QTest::qWait(30);
             EXPECT_FALSE(anything);
