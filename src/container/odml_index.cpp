@@ -35,16 +35,20 @@ private:
     std::size_t at_ = 0;
 };
 
-}  // namespace
-
-SuperIndexHeader SuperIndexHeader::read(std::span<const std::uint8_t, kSize> bytes) {
-    FieldCursor f(bytes);
-    SuperIndexHeader h;
+void readFields(FieldCursor& f, IndexHeaderFields& h) {
     h.longsPerEntry = f.u16();
     h.indexSubType = f.u8();
     h.indexType = f.u8();
     h.entriesInUse = f.u32();
     h.chunkId = f.code();
+}
+
+}  // namespace
+
+SuperIndexHeader SuperIndexHeader::read(std::span<const std::uint8_t, kSize> bytes) {
+    FieldCursor f(bytes);
+    SuperIndexHeader h;
+    readFields(f, h);
     return h;
 }
 
@@ -60,11 +64,7 @@ SuperIndexEntry SuperIndexEntry::read(std::span<const std::uint8_t, kSize> bytes
 StandardIndexHeader StandardIndexHeader::read(std::span<const std::uint8_t, kSize> bytes) {
     FieldCursor f(bytes);
     StandardIndexHeader h;
-    h.longsPerEntry = f.u16();
-    h.indexSubType = f.u8();
-    h.indexType = f.u8();
-    h.entriesInUse = f.u32();
-    h.chunkId = f.code();
+    readFields(f, h);
     h.baseOffset = f.u64();
     return h;
 }

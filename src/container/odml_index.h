@@ -14,15 +14,18 @@ namespace strovanik::container {
 inline constexpr std::uint8_t kIndexOfIndexes = 0;
 inline constexpr std::uint8_t kIndexOfChunks = 1;
 
-// The 24 bytes that open the data of an "indx" chunk.
-struct SuperIndexHeader {
-    static constexpr std::int64_t kSize = 24;
+// The fields that open both kinds of OpenDML index, "indx" and "ix##".
+struct IndexHeaderFields {
     std::uint16_t longsPerEntry = 0;
     std::uint8_t indexSubType = 0;
     std::uint8_t indexType = 0;
     std::uint32_t entriesInUse = 0;
-    FourCc chunkId{};  // the chunks the stream's standard indexes list ("00dc")
-    // Twelve reserved bytes follow.
+    FourCc chunkId{};  // the chunks the index lists ("00dc")
+};
+
+// The 24 bytes that open the data of an "indx" chunk; twelve reserved bytes follow the fields.
+struct SuperIndexHeader : IndexHeaderFields {
+    static constexpr std::int64_t kSize = 24;
 
     static SuperIndexHeader read(std::span<const std::uint8_t, kSize> bytes);
 };
@@ -36,16 +39,10 @@ struct SuperIndexEntry {
     static SuperIndexEntry read(std::span<const std::uint8_t, kSize> bytes);
 };
 
-// The 24 bytes that open the data of an "ix##" chunk.
-struct StandardIndexHeader {
+// The 24 bytes that open the data of an "ix##" chunk; four reserved bytes follow the fields.
+struct StandardIndexHeader : IndexHeaderFields {
     static constexpr std::int64_t kSize = 24;
-    std::uint16_t longsPerEntry = 0;
-    std::uint8_t indexSubType = 0;
-    std::uint8_t indexType = 0;
-    std::uint32_t entriesInUse = 0;
-    FourCc chunkId{};
     std::uint64_t baseOffset = 0;  // what the entries' offsets count from
-    // Four reserved bytes follow.
 
     static StandardIndexHeader read(std::span<const std::uint8_t, kSize> bytes);
 };
