@@ -51,6 +51,12 @@ struct StreamIdentity {
     std::optional<bool> cabac;
     std::optional<int> width;
     std::optional<int> height;
+    // H.264: "4:2:0", "4:2:2", "4:4:4", "4:0:0", and the luma bits per sample; the profiles
+    // before High have 4:2:0 at 8 bits only.
+    std::optional<std::string> chromaFormat;
+    std::optional<int> bitDepth;
+    // MPEG-4 Visual: quantisation with MPEG's matrices rather than H.263's.
+    std::optional<bool> mpegQuantisation;
 
     // Sound
     std::optional<BitrateMode> bitrateMode;
