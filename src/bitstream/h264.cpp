@@ -146,6 +146,28 @@ bool readSizeAndCropping(BitReader& in, SequenceParameterSet& sps) {
     return in.ok();
 }
 
+bool printable(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAlnum(char c) { return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// "core 164 r3095 baee400 - …" → "core 164 r3095": the core's number and the revision; the
+// revision's hash after them names no release.
+std::optional<std::string> x264Version(std::string_view text) {
+    constexpr std::string_view kCore = "core ";
+    if (!text.starts_with(kCore)) return std::nullopt;
+    std::size_t end = kCore.size();
+    while (end < text.size() && isDigit(text[end])) ++end;
+    if (end == kCore.size()) return std::nullopt;
+    if (text.substr(end, 2) == " r" && end + 2 < text.size() && isDigit(text[end + 2])) {
+        end += 2;
+        while (end < text.size() && isAlnum(text[end])) ++end;  // r2345M: a modified build
+    }
+    return std::string(text.substr(0, end));
+}
+
 // A user_data_unregistered payload: the identifier, then the encoder's text up to its NUL.
 std::optional<EncoderSei> readUserDataUnregistered(BitReader& in, std::uint32_t size) {
     if (size < kX264Uuid.size()) return std::nullopt;
@@ -158,23 +180,14 @@ std::optional<EncoderSei> readUserDataUnregistered(BitReader& in, std::uint32_t 
         if (c == '\0') break;
         text += c;
     }
-    if (!in.ok()) return std::nullopt;
+    if (!in.ok() || !printable(text)) return std::nullopt;
     // "x264 - core 164 r3095 baee400 - H.264/MPEG-4 AVC codec - … - options: cabac=1 ref=3 …"
     constexpr std::string_view kLead = "x264 - ";
     constexpr std::string_view kOptions = " - options: ";
     if (!text.starts_with(kLead)) return std::nullopt;
-    const std::string_view rest = std::string_view(text).substr(kLead.size());
-    const std::string_view build = rest.substr(0, rest.find(" - "));
-    // "core 164 r3095": the revision's hash after it names no release.
-    std::string_view version = build;
-    std::size_t spaces = 0;
-    for (std::size_t i = 0; i < build.size(); ++i) {
-        if (build[i] == ' ' && ++spaces == 3) {
-            version = build.substr(0, i);
-            break;
-        }
-    }
-    EncoderSei sei{EncoderName{"x264", std::string(version), text}, std::nullopt};
+    const auto version = x264Version(std::string_view(text).substr(kLead.size()));
+    if (!version) return std::nullopt;
+    EncoderSei sei{EncoderName{"x264", *version, text}, std::nullopt};
     if (const auto at = text.find(kOptions); at != std::string::npos)
         sei.settings = text.substr(at + kOptions.size());
     return sei;

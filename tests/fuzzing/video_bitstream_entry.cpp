@@ -72,8 +72,8 @@ void checkIdentity(const StreamIdentity& id, std::size_t inputBytes, Checks& che
         checks.require((name == "x264") == h264, "an encoder of the other format");
         checks.require(!id.encoder->version.empty() && printable(id.encoder->version),
                        "an empty or unprintable encoder version");
-        checks.require(mpeg4 ? printable(id.encoder->text) : !id.encoder->text.empty(),
-                       "an encoder string that is not the stream's text");
+        checks.require(!id.encoder->text.empty() && printable(id.encoder->text),
+                       "an empty or unprintable encoder string");
     }
     const int maxSide = mpeg4 ? kMaxMpeg4Side : kMaxH264Side;
     checks.require(within(id.width, 0, maxSide) && within(id.height, 0, maxSide),
