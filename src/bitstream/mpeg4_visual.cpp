@@ -449,9 +449,13 @@ std::optional<StreamIdentity> identify(const StreamPrefix& prefix) {
         identity.profile = objectTypeName(state.layer->objectType);
     identity.encoder = state.encoder;
     identity.framesRead = state.framesRead;
+    // Where B-frames were read, the chunks show whether they are packed; a DivX string's mark
+    // says so only where they cannot. (ffmpeg's mpeg4_unpack_bframes clears the mark in the
+    // first string only: Xvid repeats it at every key frame.)
     if (state.framesRead > 0) {
         identity.bFrames = state.bRuns.longest();
-        identity.packedBitstream = state.packedMark || state.sawPlaceholderAfterIt;
+        identity.packedBitstream =
+            identity.bFrames > 0 ? state.sawPlaceholderAfterIt : state.packedMark;
     } else if (state.packedMark) {
         identity.packedBitstream = true;
     }

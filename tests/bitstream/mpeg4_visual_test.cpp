@@ -194,18 +194,18 @@ TEST(Mpeg4Visual, VopHeaders) {
     }
 }
 
-// Packed bitstream is told by its chunks, two VOPs in one and small placeholders after, or by
-// DivX's mark; either is enough.
+// Packed bitstream is told by its chunks, two VOPs in one and small placeholders after; DivX's
+// mark decides only where no B-frame was read.
 TEST(Mpeg4Visual, PackedBitstreamByChunksOrMark) {
     const auto chunksOf = [](const char* name) {
         return testing::readChunkFile(std::filesystem::path(STROVANIK_SOURCE_DIR) / "tests" /
                                       "bitstream" / "data" / (std::string(name) + ".chunks"));
     };
-    const auto withoutMark = [](std::vector<Bytes> chunks) {
+    // Writes over the DivX string's last character: "…1393p" or "…139p".
+    const auto remark = [](std::vector<Bytes> chunks, std::string_view from, std::string_view to) {
         for (Bytes& chunk : chunks) {
-            const Bytes mark = text("1393p");
-            const auto at = std::search(chunk.begin(), chunk.end(), mark.begin(), mark.end());
-            if (at != chunk.end()) *(at + 4) = 0;  // the string ends before the p
+            const auto at = std::search(chunk.begin(), chunk.end(), from.begin(), from.end());
+            if (at != chunk.end()) std::copy(to.begin(), to.end(), at);
         }
         return chunks;
     };
@@ -214,23 +214,26 @@ TEST(Mpeg4Visual, PackedBitstreamByChunksOrMark) {
         return chunks;
     };
     const auto packed = chunksOf("mencoder_xvid_packed");
+    const auto unpacked = chunksOf("xvid_unpacked");
     struct Case {
         const char* what;
         std::vector<Bytes> chunks;
         bool packed;
+        int bFrames;
     };
     const Case cases[] = {
-        {"as written", packed, true},
-        {"without the mark", withoutMark(packed), true},
-        {"without the placeholders", withoutPlaceholders(packed), true},
-        {"with neither", withoutPlaceholders(withoutMark(packed)), false},
-        {"unpacked by ffmpeg's filter", chunksOf("xvid_unpacked"), false},
+        {"as written", packed, true, 2},
+        {"without the mark", remark(packed, "1393p", std::string_view("1393\0", 5)), true, 2},
+        {"two VOPs in a chunk, but no placeholders", withoutPlaceholders(packed), false, 2},
+        {"unpacked by ffmpeg's filter", unpacked, false, 2},
+        {"unpacked, with a mark left behind", remark(unpacked, "1393", "139p"), false, 2},
+        {"no B-frame read: the mark", {packed.front()}, true, 0},
     };
     for (const Case& c : cases) {
         const auto id = identify(testing::prefixOf(c.chunks));
         ASSERT_TRUE(id) << c.what;
         EXPECT_EQ(id->packedBitstream, c.packed) << c.what;
-        EXPECT_EQ(id->bFrames, 2) << c.what;
+        EXPECT_EQ(id->bFrames, c.bFrames) << c.what;
     }
 }
 
