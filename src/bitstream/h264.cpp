@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "bitstream/bit_reader.h"
+#include "bitstream/longest_run.h"
 #include "bitstream/start_code_scan.h"
 
 namespace strovanik::bitstream::h264 {
@@ -202,20 +203,6 @@ std::uint32_t readSeiNumber(BitReader& in) {
     return value + byte;
 }
 
-// The longest run of B pictures, in decoding order.
-class BRunCounter {
-public:
-    void add(bool b) {
-        run_ = b ? run_ + 1 : 0;
-        longest_ = std::max(longest_, run_);
-    }
-    int longest() const { return longest_; }
-
-private:
-    int run_ = 0;
-    int longest_ = 0;
-};
-
 }  // namespace
 
 // ---- NAL units ----------------------------------------------------------------------------
@@ -311,7 +298,7 @@ std::optional<StreamIdentity> identify(const StreamPrefix& prefix) {
     std::optional<EncoderSei> encoder;
     int pictures = 0;
     bool unitAtChunkStart = false;
-    BRunCounter bRuns;
+    LongestRun bRuns;  // B-frames, in decoding order
     for (const auto chunk : prefix.chunks) {
         std::size_t from = 0;
         while (const auto unit = nextStartCodeUnit(chunk, from)) {

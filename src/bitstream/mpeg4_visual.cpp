@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "bitstream/bit_reader.h"
+#include "bitstream/longest_run.h"
 #include "bitstream/start_code_scan.h"
 
 namespace strovanik::bitstream::mpeg4 {
@@ -243,20 +244,6 @@ std::optional<EncoderName> libavcodecName(std::string_view text) {
 // write "DivX…" only to tell DivX's decoder about packed bitstream.
 int rank(const EncoderName& encoder) { return encoder.name == "DivX" ? 1 : 2; }
 
-// The longest run of B-VOPs, in the order the frames were read.
-class BRunCounter {
-public:
-    void add(VopType type) {
-        run_ = type == VopType::B ? run_ + 1 : 0;
-        longest_ = std::max(longest_, run_);
-    }
-    int longest() const { return longest_; }
-
-private:
-    int run_ = 0;
-    int longest_ = 0;
-};
-
 }  // namespace
 
 // ---- Headers ------------------------------------------------------------------------------
@@ -384,7 +371,7 @@ struct StreamState {
     bool ownCodeAtChunkStart = false;
     bool ownCode = false;
     int framesRead = 0;
-    BRunCounter bRuns;
+    LongestRun bRuns;  // B-frames, in decoding order
     bool sawTwoVopChunk = false;
     bool sawPlaceholderAfterIt = false;
 };
@@ -424,7 +411,7 @@ void readChunk(StreamState& state, std::span<const std::uint8_t> chunk) {
             }
             ++codedVops;
             ++state.framesRead;
-            state.bRuns.add(vop->type);
+            state.bRuns.add(vop->type == VopType::B);
         }
     }
     const bool placeholder =
