@@ -130,10 +130,10 @@ int bitsFor(std::uint32_t resolution) {
     return bits;
 }
 
-// quant_matrix(): up to 64 values, ending early at a zero.
+// quant_matrix(): up to 64 values, ending early at a zero (the last value then fills the rest).
 void skipQuantMatrix(BitReader& in) {
     for (int i = 0; i < 64 && in.ok(); ++i) {
-        if (in.bits(8) == 0 && i > 0) break;
+        if (in.bits(8) == 0) break;
     }
 }
 
