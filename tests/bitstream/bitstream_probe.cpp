@@ -9,6 +9,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "bitstream/stream_identity.h"
 #include "support/chunk_file.h"

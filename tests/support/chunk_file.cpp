@@ -1,5 +1,6 @@
 #include "support/chunk_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <string>
