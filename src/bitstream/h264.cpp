@@ -67,12 +67,13 @@ constexpr std::uint32_t kMaxPocCycle = 255;
 
 // ---- Syntax structures --------------------------------------------------------------------
 
-// scaling_list(): only read past.
+// scaling_list(): only read past. delta_scale is -128 to 127 in a real stream; a file may
+// write any 32-bit value, so the sum is made in 64 bits.
 void skipScalingList(BitReader& in, int size) {
-    int lastScale = 8;
-    int nextScale = 8;
+    std::int64_t lastScale = 8;
+    std::int64_t nextScale = 8;
     for (int j = 0; j < size && in.ok(); ++j) {
-        if (nextScale != 0) nextScale = (lastScale + in.signedExpGolomb() + 256) % 256;
+        if (nextScale != 0) nextScale = ((lastScale + in.signedExpGolomb()) % 256 + 256) % 256;
         lastScale = nextScale == 0 ? lastScale : nextScale;
     }
 }
