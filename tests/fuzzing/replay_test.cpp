@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fuzzing/fuzz_entries.h"
+#include "fuzzing/video_bitstream_entry.h"
 #include "support/avi_writer.h"
 
 namespace strovanik::fuzzing {
@@ -78,6 +79,18 @@ TEST(FuzzReplay, NumberFormsCorpus) {
 
 TEST(FuzzReplay, NumberFormsRegressions) {
     replay(inputsIn(kFuzzFolder / "regressions" / "number_forms"), shapeNumbers);
+}
+
+TEST(FuzzReplay, VideoBitstreamCorpus) {
+    // The kept inputs, and the real encoders' first chunks of the bitstream tests.
+    replay(inputsIn(kFuzzFolder / "corpus" / "video_bitstream"), identifyVideoBytes);
+    EXPECT_GE(replay(inputsIn(kFuzzFolder.parent_path() / "bitstream" / "data", ".chunks"),
+                     identifyVideoBytes),
+              10u);
+}
+
+TEST(FuzzReplay, VideoBitstreamRegressions) {
+    replay(inputsIn(kFuzzFolder / "regressions" / "video_bitstream"), identifyVideoBytes);
 }
 
 // Files full of odml lists whose jumps leave the scan's window: chains through a second list
