@@ -1,0 +1,114 @@
+// Which sound a stream holds: PCM by its format record, the framed formats by their sync words
+// in the first chunks, AAC without frame headers by the configuration after the format record.
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "bitstream/aac.h"
+#include "bitstream/ac3.h"
+#include "bitstream/dts.h"
+#include "bitstream/mpeg_audio.h"
+#include "bitstream/pcm.h"
+#include "bitstream/sound_frames.h"
+#include "bitstream/stream_identity.h"
+#include "bitstream/wave_format.h"
+
+namespace strovanik::bitstream {
+
+namespace {
+
+// However many chunks the caller hands over, no more than this is looked at.
+constexpr std::size_t kMaxSoundBytes = std::size_t{1} << 20;
+
+// Tags under which writers store AAC with its AudioSpecificConfig after the record.
+constexpr std::array<std::uint16_t, 5> kAacTags{0x00FF, 0x1601, 0x4143, 0x706D, 0xA106};
+
+// A framed format: whether a confirmed run of its frames starts at the front of the bytes, and
+// its identity from there.
+struct FramedFormat {
+    bool (*startsHere)(std::span<const std::uint8_t>);
+    std::optional<StreamIdentity> (*identify)(std::span<const std::uint8_t>);
+};
+
+template <class Frame>
+bool runStartsHere(std::span<const std::uint8_t> bytes,
+                   std::optional<Frame> (*read)(std::span<const std::uint8_t>),
+                   bool (*sameStream)(const Frame&, const Frame&)) {
+    const std::optional<Frame> frame = read(bytes);
+    return frame && chainHolds(bytes, 0, *frame, read, sameStream);
+}
+
+constexpr std::array<FramedFormat, 4> kFramedFormats{{
+    {[](std::span<const std::uint8_t> b) {
+         return runStartsHere<MpegAudioFrame>(
+             b, readMpegAudioFrameHeader, [](const MpegAudioFrame& x, const MpegAudioFrame& y) {
+                 return x.version == y.version && x.layer == y.layer &&
+                        x.sampleRate == y.sampleRate;
+             });
+     },
+     identifyMpegAudio},
+    {[](std::span<const std::uint8_t> b) {
+         return runStartsHere<Ac3Frame>(
+             b, readAc3FrameHeader, [](const Ac3Frame& x, const Ac3Frame& y) {
+                 return x.enhanced == y.enhanced && x.sampleRate == y.sampleRate;
+             });
+     },
+     identifyAc3},
+    {[](std::span<const std::uint8_t> b) {
+         return runStartsHere<DtsFrame>(
+             b, readDtsFrameHeader, [](const DtsFrame& x, const DtsFrame& y) {
+                 return x.littleEndian == y.littleEndian && x.sampleRate == y.sampleRate;
+             });
+     },
+     identifyDts},
+    {[](std::span<const std::uint8_t> b) {
+         return runStartsHere<AdtsFrame>(
+             b, readAdtsHeader, [](const AdtsFrame& x, const AdtsFrame& y) {
+                 return x.sampleRate == y.sampleRate &&
+                        x.channelConfiguration == y.channelConfiguration;
+             });
+     },
+     identifyAdts},
+}};
+
+// The framed format whose confirmed run starts first; frames may straddle the chunks, which is
+// why the chunks are put end to end first.
+std::optional<StreamIdentity> identifyFramed(std::span<const std::uint8_t> bytes) {
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        // Every sync word begins with one of these bytes; the rest are passed over quickly.
+        const std::uint8_t b = bytes[at];
+        if (b != 0xFF && b != 0x0B && b != 0x7F && b != 0xFE) continue;
+        for (const FramedFormat& format : kFramedFormats) {
+            if (format.startsHere(bytes.subspan(at))) return format.identify(bytes.subspan(at));
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<StreamIdentity> identifyAudio(const StreamPrefix& prefix,
+                                            std::span<const std::uint8_t> formatBlock) {
+    const std::optional<WaveFormat> format = readWaveFormat(formatBlock);
+    if (format) {
+        if (auto pcm = identifyPcm(*format)) return pcm;
+    }
+
+    std::vector<std::uint8_t> bytes;
+    for (const auto& chunk : prefix.chunks) {
+        const std::size_t room = kMaxSoundBytes - bytes.size();
+        bytes.insert(bytes.end(), chunk.begin(),
+                     chunk.begin() + static_cast<std::ptrdiff_t>(std::min(room, chunk.size())));
+        if (bytes.size() == kMaxSoundBytes) break;
+    }
+    if (auto framed = identifyFramed(bytes)) return framed;
+
+    const std::optional<std::uint16_t> tag = format ? format->codingTag() : std::nullopt;
+    if (tag && std::find(kAacTags.begin(), kAacTags.end(), *tag) != kAacTags.end()) {
+        if (const auto config = readAudioSpecificConfig(format->extra))
+            return identifyAacConfig(*config);
+    }
+    return std::nullopt;
+}
+
+}  // namespace strovanik::bitstream
