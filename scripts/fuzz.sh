@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs the libFuzzer targets for a given time each: the whole analysis on arbitrary bytes, the
-# number forms on arbitrary field values, and the walk of a whole file's structure. Builds them with clang under AddressSanitizer and
+# number forms on arbitrary field values, the walk of a whole file's structure, and the sound
+# identity of a stream's first chunks. Builds them with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer in build/fuzz, installing clang when it is missing.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     SECONDS per target (default 600);
-#                                             TARGET: analysis, number_forms, walk (default
-#                                             all three)
+#                                             TARGET: analysis, number_forms, walk,
+#                                             audio_bitstream (default all four)
 #   STROVANIK_FUZZ_MERGE=1 scripts/fuzz.sh    also adds the inputs that reached new code to
 #                                             tests/fuzzing/corpus/TARGET (to be committed;
 #                                             the test suite replays them)
@@ -30,12 +31,12 @@ fi
 shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-    targets=(analysis number_forms walk)
+    targets=(analysis number_forms walk audio_bitstream)
 fi
 for target in "${targets[@]}"; do
     case "$target" in
-        analysis | number_forms | walk) ;;
-        *) say "fuzz.sh: no target named $target (analysis, number_forms, walk)"; exit 2 ;;
+        analysis | number_forms | walk | audio_bitstream) ;;
+        *) say "fuzz.sh: no target named $target (analysis, number_forms, walk, audio_bitstream)"; exit 2 ;;
     esac
 done
 
@@ -67,6 +68,11 @@ for target in "${targets[@]}"; do
         # AVI files of every shape the analysis's corpus holds, and cut and damaged ones.
         seeds+=(samples tests/fuzzing/corpus/analysis)
         max_len=140000
+    fi
+    if [ "$target" = audio_bitstream ]; then
+        # A format record and first chunks of real sound streams, as the tests keep them.
+        seeds+=(tests/bitstream/data)
+        max_len=16384
     fi
     if [ "$target" = analysis ]; then
         seeds+=(samples)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzzing/audio_bitstream_entry.h"
 #include "fuzzing/fuzz_entries.h"
 #include "support/avi_writer.h"
 
@@ -71,6 +72,20 @@ TEST(FuzzReplay, NumberFormsCorpus) {
 
 TEST(FuzzReplay, NumberFormsRegressions) {
     replay(inputsIn(kFuzzFolder / "regressions" / "number_forms"), shapeNumbers);
+}
+
+TEST(FuzzReplay, AudioBitstreamCorpus) {
+    // The inputs the fuzzer kept, and its seeds: the bitstream tests' real first chunks.
+    replay(inputsIn(kFuzzFolder / "corpus" / "audio_bitstream"), identifySoundBytes);
+    EXPECT_GE(replay(inputsIn(fs::path(STROVANIK_SOURCE_DIR) / "tests" / "bitstream" / "data",
+                              ".chunks"),
+                     identifySoundBytes),
+              10u)
+        << "the seeds are missing";
+}
+
+TEST(FuzzReplay, AudioBitstreamRegressions) {
+    replay(inputsIn(kFuzzFolder / "regressions" / "audio_bitstream"), identifySoundBytes);
 }
 
 // Files full of odml lists whose jumps leave the scan's window: chains through a second list
