@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     using strovanik::bitstream::BitrateMode;
     for (int i = 1; i < argc; ++i) {
         const auto stream = strovanik::testing::readStoredStream(argv[i]);
-        const auto identity = strovanik::bitstream::identifyAudio(stream.prefix(), stream.formatBlock);
+        const auto identity =
+            strovanik::bitstream::identifyAudio(stream.prefix(), stream.formatBlock);
         std::ostringstream line;
         line << "file=" << argv[i];
         if (!identity) {
