@@ -20,6 +20,11 @@ namespace {
 // However many chunks the caller hands over, no more than this is looked at.
 constexpr std::size_t kMaxSoundBytes = std::size_t{1} << 20;
 
+// A stream's frames start in its first chunk, after a few bytes of a cut frame at most; a run
+// that starts only after this is no start of the stream, and searching no further keeps coded
+// sound without sync words (AAC) cheap.
+constexpr std::size_t kSyncSearchBytes = 64 * 1024;
+
 // Tags under which writers store AAC with its AudioSpecificConfig after the record.
 constexpr std::array<std::uint16_t, 5> kAacTags{0x00FF, 0x1601, 0x4143, 0x706D, 0xA106};
 
@@ -72,9 +77,10 @@ constexpr std::array<FramedFormat, 4> kFramedFormats{{
 }};
 
 // The framed format whose confirmed run starts first; frames may straddle the chunks, which is
-// why the chunks are put end to end first.
+// why the chunks are put end to end first. The run is looked for near the front, and walked
+// through all the bytes.
 std::optional<StreamIdentity> identifyFramed(std::span<const std::uint8_t> bytes) {
-    for (std::size_t at = 0; at < bytes.size(); ++at) {
+    for (std::size_t at = 0; at < std::min(bytes.size(), kSyncSearchBytes); ++at) {
         // Every sync word begins with one of these bytes; the rest are passed over quickly.
         const std::uint8_t b = bytes[at];
         if (b != 0xFF && b != 0x0B && b != 0x7F && b != 0xFE) continue;

@@ -30,6 +30,8 @@ constexpr int kXingOffset[2][2] = {{4 + 17, 4 + 9}, {4 + 32, 4 + 17}};
 constexpr std::size_t kVbriOffset = 4 + 32;
 constexpr std::size_t kXingTocBytes = 100;
 constexpr std::size_t kLameEncoderBytes = 9;
+// LAME's name in the spare bits turns up within the first frames, if at all.
+constexpr std::size_t kFramesWithLameText = 16;
 
 constexpr std::array<std::string_view, 4> kLayerFormats{"", "mp1", "mp2", "mp3"};
 
@@ -106,6 +108,16 @@ std::optional<std::string> lameTextIn(std::span<const std::uint8_t> bytes) {
         return std::nullopt;
     }
     return text;
+}
+
+// The bytes from the first frame to the end of the count-th.
+std::span<const std::uint8_t> firstFrames(std::span<const std::uint8_t> bytes,
+                                          const std::vector<FrameAt<MpegAudioFrame>>& frames,
+                                          std::size_t count) {
+    const auto& last = frames[std::min(count, frames.size()) - 1];
+    const std::size_t end =
+        std::min(bytes.size(), last.offset + static_cast<std::size_t>(last.frame.frameBytes));
+    return bytes.subspan(frames.front().offset, end - frames.front().offset);
 }
 
 EncoderName encoderFromText(const std::string& text) {
@@ -225,7 +237,7 @@ std::optional<StreamIdentity> identifyMpegAudio(std::span<const std::uint8_t> by
 
     if (lame) {
         identity.encoder = encoderFromText(lame->encoderText);
-    } else if (const auto text = lameTextIn(bytes.subspan(first.offset))) {
+    } else if (const auto text = lameTextIn(firstFrames(bytes, frames, kFramesWithLameText))) {
         identity.encoder = encoderFromText(*text);
     }
     return identity;
