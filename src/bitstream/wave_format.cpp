@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "container/little_endian.h"
+
 namespace strovanik::bitstream {
 
 namespace {
@@ -13,14 +15,13 @@ constexpr std::size_t kExtensibleBytes = 22;  // valid bits, channel mask, sub-f
 constexpr std::array<std::uint8_t, 12> kTagGuidTail{0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                                     0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
+// The record's fields are unsigned, whatever the container's readers hold them as.
 std::uint16_t le16(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+    return static_cast<std::uint16_t>(container::readInt16(b.subspan(at).first<2>()));
 }
 
 std::uint32_t le32(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-           static_cast<std::uint32_t>(b[at + 2]) << 16 |
-           static_cast<std::uint32_t>(b[at + 3]) << 24;
+    return static_cast<std::uint32_t>(container::readInt32(b.subspan(at).first<4>()));
 }
 
 }  // namespace
