@@ -195,11 +195,7 @@ std::optional<StreamIdentity> identifyAacConfig(const AacConfig& config) {
 }
 
 std::optional<StreamIdentity> identifyAdts(std::span<const std::uint8_t> bytes) {
-    const auto sameStream = [](const AdtsFrame& a, const AdtsFrame& b) {
-        return a.objectType == b.objectType && a.sampleRate == b.sampleRate &&
-               a.channelConfiguration == b.channelConfiguration;
-    };
-    const auto frames = walkFrames<AdtsFrame>(bytes, readAdtsHeader, sameStream);
+    const auto frames = walkFrames<AdtsFrame>(bytes, readAdtsHeader);
     if (frames.empty()) return std::nullopt;
     const AdtsFrame& head = frames.front().frame;
     const int channels = kChannels[static_cast<std::size_t>(head.channelConfiguration)];

@@ -32,6 +32,11 @@ struct AdtsFrame {
     int frameBytes = 0;
     int rawBlocks = 1;
     bool variableRate = false;  // buffer fullness 0x7FF
+
+    static bool sameStream(const AdtsFrame& a, const AdtsFrame& b) {
+        return a.objectType == b.objectType && a.sampleRate == b.sampleRate &&
+               a.channelConfiguration == b.channelConfiguration;
+    }
 };
 
 // The fixed and variable ADTS header; nothing for what no header has.

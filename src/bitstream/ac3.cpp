@@ -107,10 +107,7 @@ std::optional<Ac3Frame> readAc3FrameHeader(std::span<const std::uint8_t> bytes) 
 }
 
 std::optional<StreamIdentity> identifyAc3(std::span<const std::uint8_t> bytes) {
-    const auto sameStream = [](const Ac3Frame& a, const Ac3Frame& b) {
-        return a.enhanced == b.enhanced && a.sampleRate == b.sampleRate;
-    };
-    const auto frames = walkFrames<Ac3Frame>(bytes, readAc3FrameHeader, sameStream);
+    const auto frames = walkFrames<Ac3Frame>(bytes, readAc3FrameHeader);
     // Dependent substreams of E-AC-3 add channels to the programme; its layout and rate are
     // those of the independent substream 0, which every access unit begins with.
     const Ac3Frame* head = nullptr;

@@ -21,6 +21,11 @@ struct Ac3Frame {
     int substreamId = 0;  // E-AC-3
 
     int fullRangeChannels() const;
+    // Frames of one programme share form and sample rate; E-AC-3's dependent substreams, in
+    // between, have channel modes of their own.
+    static bool sameStream(const Ac3Frame& a, const Ac3Frame& b) {
+        return a.enhanced == b.enhanced && a.sampleRate == b.sampleRate;
+    }
 };
 
 // The sync frame's sync information and the start of its bit-stream information, AC-3's or

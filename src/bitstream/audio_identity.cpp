@@ -35,44 +35,14 @@ struct FramedFormat {
     std::optional<StreamIdentity> (*identify)(std::span<const std::uint8_t>);
 };
 
-template <class Frame>
-bool runStartsHere(std::span<const std::uint8_t> bytes,
-                   std::optional<Frame> (*read)(std::span<const std::uint8_t>),
-                   bool (*sameStream)(const Frame&, const Frame&)) {
-    const std::optional<Frame> frame = read(bytes);
-    return frame && chainHolds(bytes, 0, *frame, read, sameStream);
-}
-
 constexpr std::array<FramedFormat, 4> kFramedFormats{{
-    {[](std::span<const std::uint8_t> b) {
-         return runStartsHere<MpegAudioFrame>(
-             b, readMpegAudioFrameHeader, [](const MpegAudioFrame& x, const MpegAudioFrame& y) {
-                 return x.version == y.version && x.layer == y.layer &&
-                        x.sampleRate == y.sampleRate;
-             });
-     },
+    {[](std::span<const std::uint8_t> b) { return runStartsHere(b, readMpegAudioFrameHeader); },
      identifyMpegAudio},
-    {[](std::span<const std::uint8_t> b) {
-         return runStartsHere<Ac3Frame>(
-             b, readAc3FrameHeader, [](const Ac3Frame& x, const Ac3Frame& y) {
-                 return x.enhanced == y.enhanced && x.sampleRate == y.sampleRate;
-             });
-     },
+    {[](std::span<const std::uint8_t> b) { return runStartsHere(b, readAc3FrameHeader); },
      identifyAc3},
-    {[](std::span<const std::uint8_t> b) {
-         return runStartsHere<DtsFrame>(
-             b, readDtsFrameHeader, [](const DtsFrame& x, const DtsFrame& y) {
-                 return x.littleEndian == y.littleEndian && x.sampleRate == y.sampleRate;
-             });
-     },
+    {[](std::span<const std::uint8_t> b) { return runStartsHere(b, readDtsFrameHeader); },
      identifyDts},
-    {[](std::span<const std::uint8_t> b) {
-         return runStartsHere<AdtsFrame>(
-             b, readAdtsHeader, [](const AdtsFrame& x, const AdtsFrame& y) {
-                 return x.sampleRate == y.sampleRate &&
-                        x.channelConfiguration == y.channelConfiguration;
-             });
-     },
+    {[](std::span<const std::uint8_t> b) { return runStartsHere(b, readAdtsHeader); },
      identifyAdts},
 }};
 

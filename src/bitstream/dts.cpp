@@ -71,11 +71,7 @@ std::optional<DtsFrame> readDtsFrameHeader(std::span<const std::uint8_t> bytes) 
 }
 
 std::optional<StreamIdentity> identifyDts(std::span<const std::uint8_t> bytes) {
-    const auto sameStream = [](const DtsFrame& a, const DtsFrame& b) {
-        return a.littleEndian == b.littleEndian && a.sampleRate == b.sampleRate &&
-               a.amode == b.amode;
-    };
-    const auto frames = walkFrames<DtsFrame>(bytes, readDtsFrameHeader, sameStream);
+    const auto frames = walkFrames<DtsFrame>(bytes, readDtsFrameHeader);
     if (frames.empty()) return std::nullopt;
     const DtsFrame& head = frames.front().frame;
 

@@ -20,6 +20,10 @@ struct DtsFrame {
     bool lfe = false;
 
     int fullRangeChannels() const;
+    static bool sameStream(const DtsFrame& a, const DtsFrame& b) {
+        return a.littleEndian == b.littleEndian && a.sampleRate == b.sampleRate &&
+               a.amode == b.amode;
+    }
 };
 
 // The core frame header after the sync word; nothing for reserved codes.

@@ -185,10 +185,7 @@ std::optional<VbrHeader> readVbrHeader(std::span<const std::uint8_t> frame,
 }
 
 std::optional<StreamIdentity> identifyMpegAudio(std::span<const std::uint8_t> bytes) {
-    const auto sameStream = [](const MpegAudioFrame& a, const MpegAudioFrame& b) {
-        return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate;
-    };
-    auto frames = walkFrames<MpegAudioFrame>(bytes, readMpegAudioFrameHeader, sameStream);
+    auto frames = walkFrames<MpegAudioFrame>(bytes, readMpegAudioFrameHeader);
     if (frames.empty()) return std::nullopt;
 
     const FrameAt<MpegAudioFrame>& first = frames.front();

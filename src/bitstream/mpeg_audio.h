@@ -21,6 +21,11 @@ struct MpegAudioFrame {
     int frameBytes = 0;
 
     int channels() const { return mode == 3 ? 1 : 2; }
+    // Frames of one stream share version, layer and sample rate; the rate, padding and mode
+    // may change from frame to frame.
+    static bool sameStream(const MpegAudioFrame& a, const MpegAudioFrame& b) {
+        return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate;
+    }
 };
 
 // The 4-byte frame header. Nothing for what no frame has (reserved version, layer, rate or
