@@ -57,7 +57,8 @@ bool sameIdentity(const std::optional<StreamIdentity>& a, const std::optional<St
            a->channelMask == b->channelMask;
 }
 
-// "5.1": full-range channels and low-frequency ones, adding up to the channels.
+// "5.1": full-range channels and low-frequency ones (at most two: "22.2"), adding up to the
+// channels.
 bool layoutFits(const std::string& layout, int channels) {
     const auto dot = layout.find('.');
     if (dot == std::string::npos || dot == 0 || dot + 2 != layout.size()) return false;
@@ -67,7 +68,7 @@ bool layoutFits(const std::string& layout, int channels) {
         full = full * 10 + (layout[i] - '0');
     }
     const int lfe = layout[dot + 1] - '0';
-    return (lfe == 0 || lfe == 1) && full + lfe == channels;
+    return lfe >= 0 && lfe <= 2 && full + lfe == channels;
 }
 
 class Rules {
