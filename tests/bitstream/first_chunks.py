@@ -51,13 +51,13 @@ def main():
     wanted = b"%02d" % stream
     records, total = [formats[stream]], 0
 
-    def take(start, end):
+    def take(start, end, nested=False):
         nonlocal total
         for fourcc, body, stop in children(data, start, end):
             if len(records) - 1 >= max_chunks or total >= max_bytes:
                 return
-            if fourcc == b"LIST":  # rec lists of interleaved files
-                take(body + 4, stop)
+            if fourcc == b"LIST" and not nested:  # rec lists of interleaved files, one deep
+                take(body + 4, stop, True)
             elif fourcc[:2] == wanted:
                 piece = data[body:min(stop, body + max_bytes - total)]
                 records.append(piece)
