@@ -66,7 +66,8 @@ std::optional<int> readProgramConfigChannels(BitReader& reader) {
         reader.skip(4);
     }
     reader.skip(4 * static_cast<std::int64_t>(lfe));
-    if (!reader.ok()) return std::nullopt;
+    // An element that places no channel describes no stream.
+    if (!reader.ok() || channels == 0) return std::nullopt;
     return channels;
 }
 
