@@ -104,7 +104,8 @@ void checkIdentity(const StreamIdentity& id, std::size_t bytes, Rules& rules) {
     }
     if (id.format == "pcm") return;  // the format record's claims, whatever they are
     rules.require(id.sampleRate && *id.sampleRate > 0, "a framed stream without its sample rate");
-    rules.require(!id.channels || (*id.channels >= 1 && *id.channels <= 24),
+    // AAC's program config element places at most 45 elements of two channels and three LFE.
+    rules.require(!id.channels || (*id.channels >= 1 && *id.channels <= 93),
                   "a channel count out of range");
     if (id.format == "mp1" || id.format == "mp2" || id.format == "mp3") {
         rules.require(id.framesRead >= 1 && id.channels && *id.channels <= 2,
@@ -123,6 +124,7 @@ void checkIdentity(const StreamIdentity& id, std::size_t bytes, Rules& rules) {
     }
     if (id.format == "dts") {
         rules.require(*id.sampleRate <= 48000, "a DTS rate out of range");
+        rules.require(!id.channels || *id.channels <= 9, "DTS channels");
         rules.require(!id.bitrateKbps || *id.bitrateKbps <= 3840, "a DTS bit rate out of range");
     }
 }
