@@ -30,7 +30,7 @@ trap 'rm -rf "$work"' EXIT
 
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 clip() {  # LAYOUT RATE OUT
-    ff -f lavfi -i "sine=f=440:b=4:d=$seconds:r=48000" -f lavfi -i "anoisesrc=d=$seconds:a=0.15:r=48000" \
+    ff -f lavfi -i "sine=f=440:b=4:d=$seconds:r=48000" -f lavfi -i "anoisesrc=d=$seconds:a=0.15:r=48000:s=7" \
         -filter_complex "[0][1]amix=2,volume=2,aformat=channel_layouts=$1,aresample=$2" -c:a pcm_s16le "$3"
 }
 clip stereo 44100 "$work/stereo44.wav"
