@@ -18,11 +18,11 @@ using testing::Bytes;
 std::vector<Bytes> fixture(const std::string& name) {
     const auto chunks = testing::readChunkFile(std::filesystem::path(STROVANIK_SOURCE_DIR) /
                                                "tests" / "bitstream" / "data" / (name + ".chunks"));
-    EXPECT_FALSE(chunks.empty()) << name << ": run tests/bitstream/make_fixtures.sh";
+    EXPECT_FALSE(chunks.empty()) << name << ": run tests/bitstream/make_video_fixtures.sh";
     return chunks;
 }
 
-// The first chunks of real encoders' streams (tests/bitstream/make_fixtures.sh), and what
+// The first chunks of real encoders' streams (tests/bitstream/make_video_fixtures.sh), and what
 // ffprobe and mediainfo say of the whole files.
 TEST(VideoIdentity, FirstChunksOfRealEncoders) {
     struct Case {

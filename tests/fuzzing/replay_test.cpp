@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzzing/audio_bitstream_entry.h"
 #include "fuzzing/fuzz_entries.h"
 #include "fuzzing/video_bitstream_entry.h"
 #include "support/avi_writer.h"
@@ -91,6 +92,18 @@ TEST(FuzzReplay, VideoBitstreamCorpus) {
 
 TEST(FuzzReplay, VideoBitstreamRegressions) {
     replay(inputsIn(kFuzzFolder / "regressions" / "video_bitstream"), identifyVideoBytes);
+TEST(FuzzReplay, AudioBitstreamCorpus) {
+    // The inputs the fuzzer kept, and its seeds: the bitstream tests' real first chunks.
+    replay(inputsIn(kFuzzFolder / "corpus" / "audio_bitstream"), identifySoundBytes);
+    EXPECT_GE(replay(inputsIn(fs::path(STROVANIK_SOURCE_DIR) / "tests" / "bitstream" / "data",
+                              ".chunks"),
+                     identifySoundBytes),
+              10u)
+        << "the seeds are missing";
+}
+
+TEST(FuzzReplay, AudioBitstreamRegressions) {
+    replay(inputsIn(kFuzzFolder / "regressions" / "audio_bitstream"), identifySoundBytes);
 }
 
 // Files full of odml lists whose jumps leave the scan's window: chains through a second list

@@ -20,10 +20,10 @@ std::vector<Bytes> readChunkFile(const fs::path& path) {
                                    std::size_t{bytes[at + 2]} << 16 |
                                    std::size_t{bytes[at + 3]} << 24;
         at += 4;
-        if (length > bytes.size() - at) break;
+        const std::size_t end = at + std::min(length, bytes.size() - at);
         chunks.emplace_back(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                            bytes.begin() + static_cast<std::ptrdiff_t>(at + length));
-        at += length;
+                            bytes.begin() + static_cast<std::ptrdiff_t>(end));
+        at = end;
     }
     return chunks;
 }
@@ -67,6 +67,29 @@ bitstream::StreamPrefix prefixOf(const std::vector<Bytes>& chunks) {
     bitstream::StreamPrefix prefix;
     for (const Bytes& chunk : chunks) prefix.chunks.emplace_back(chunk);
     return prefix;
+}
+
+StoredStream readStoredStream(const fs::path& file) {
+    std::vector<Bytes> records = readChunkFile(file);
+    StoredStream stream;
+    if (records.empty()) return stream;
+    stream.formatBlock = std::move(records.front());
+    stream.chunks.assign(std::make_move_iterator(records.begin() + 1),
+                         std::make_move_iterator(records.end()));
+    return stream;
+}
+
+StoredStream recut(const StoredStream& stream, std::size_t size) {
+    StoredStream out;
+    out.formatBlock = stream.formatBlock;
+    Bytes all;
+    for (const auto& chunk : stream.chunks) all.insert(all.end(), chunk.begin(), chunk.end());
+    for (std::size_t at = 0; at < all.size(); at += size) {
+        const std::size_t end = std::min(all.size(), at + size);
+        out.chunks.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(at),
+                                all.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+    return out;
 }
 
 }  // namespace strovanik::testing

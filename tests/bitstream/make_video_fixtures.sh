@@ -7,8 +7,8 @@
 # encoders of Debian 12 wrote (ffmpeg 5.1, libxvid 1.3.7, x264 core 164); run this again only
 # to add fixtures, and check the tests' tables against the new files.
 #
-#   tests/bitstream/make_fixtures.sh [BUILD_DIR]      BUILD_DIR defaults to build/default
-#   KEEP_AVI=DIR tests/bitstream/make_fixtures.sh     also keeps the whole AVI files in DIR,
+#   tests/bitstream/make_video_fixtures.sh [BUILD_DIR]      BUILD_DIR defaults to build/default
+#   KEEP_AVI=DIR tests/bitstream/make_video_fixtures.sh     also keeps the whole AVI files in DIR,
 #                                                     to hold the fixtures against other tools
 set -euo pipefail
 
