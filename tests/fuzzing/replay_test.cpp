@@ -92,6 +92,8 @@ TEST(FuzzReplay, VideoBitstreamCorpus) {
 
 TEST(FuzzReplay, VideoBitstreamRegressions) {
     replay(inputsIn(kFuzzFolder / "regressions" / "video_bitstream"), identifyVideoBytes);
+}
+
 TEST(FuzzReplay, AudioBitstreamCorpus) {
     // The inputs the fuzzer kept, and its seeds: the bitstream tests' real first chunks.
     replay(inputsIn(kFuzzFolder / "corpus" / "audio_bitstream"), identifySoundBytes);
