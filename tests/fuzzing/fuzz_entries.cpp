@@ -520,7 +520,7 @@ std::string walkBytes(const std::uint8_t* data, std::size_t size) {
     checkFirstFrames(frames, walked.streams.size(), file, findings);
 
     findings.at("inspection");
-    const report::Inspection in = report::inspectWalk(walk);
+    const report::Inspection in = report::inspectWalk(walked, frames);
     const bool cut = walk.isCut();
     findings.require((in.verdict == report::Verdict::Truncated) == cut,
                      "truncated is not what the sizes say");
