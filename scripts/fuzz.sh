@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs the libFuzzer targets for a given time each: the whole analysis on arbitrary bytes, the
-# number forms on arbitrary field values, the walk of a whole file's structure, and the
-# structure sample. Builds them with clang under AddressSanitizer and UndefinedBehaviorSanitizer
+# number forms on arbitrary field values, the walk of a whole file's structure, the
+# structure sample, and a video or sound stream's identity from its first chunks. Builds them with clang under AddressSanitizer and UndefinedBehaviorSanitizer
 # in build/fuzz, installing clang when it is missing.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     SECONDS per target (default 600);
 #                                             TARGET: analysis, number_forms, walk,
-#                                             structure_sample (default all four)
+#                                             structure_sample, video_bitstream,
+#                                             audio_bitstream (default all six)
 #   STROVANIK_FUZZ_PARALLEL=1 scripts/fuzz.sh runs the targets at the same time
 #   STROVANIK_FUZZ_MERGE=1 scripts/fuzz.sh    also adds the inputs that reached new code to
 #                                             tests/fuzzing/corpus/TARGET (to be committed;
@@ -32,12 +33,12 @@ fi
 shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-    targets=(analysis number_forms walk structure_sample)
+    targets=(analysis number_forms walk structure_sample video_bitstream audio_bitstream)
 fi
 for target in "${targets[@]}"; do
     case "$target" in
-        analysis | number_forms | walk | structure_sample) ;;
-        *) say "fuzz.sh: no target named $target (analysis, number_forms, walk, structure_sample)"; exit 2 ;;
+        analysis | number_forms | walk | structure_sample | video_bitstream | audio_bitstream) ;;
+        *) say "fuzz.sh: no target named $target (analysis, number_forms, walk, structure_sample, video_bitstream, audio_bitstream)"; exit 2 ;;
     esac
 done
 
@@ -86,6 +87,11 @@ fuzz_target() {
             seeds+=(samples "$build/seeds/walk")
             max_len=4000000
             extra=(-dict=tests/fuzzing/avi.dict)
+            ;;
+        video_bitstream | audio_bitstream)
+            # Real encoders' first chunks, as the bitstream tests keep them.
+            seeds+=(tests/bitstream/data)
+            max_len=16384
             ;;
     esac
     local log="$logs/$target.log"

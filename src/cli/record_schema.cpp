@@ -7,6 +7,7 @@
 #include "container/avi_header_set.h"
 #include "container/container_kind.h"
 #include "report/report_layouts.h"
+#include "report/stream_names.h"
 
 namespace strovanik::cli {
 
@@ -249,6 +250,49 @@ const RecordField kFileFields[] = {
      }},
 };
 
+using report::StreamFacts;
+
+// The first stream of a kind, as the report picks its first video and sound streams.
+const StreamFacts* firstStream(const report::Inspection& in, bool video) {
+    for (const StreamFacts& s : in.streams) {
+        if (video ? s.video : s.formatTag.has_value()) return &s;
+    }
+    return nullptr;
+}
+
+std::string encoderText(const bitstream::EncoderName& e) {
+    return e.version.empty() ? e.name : e.name + " " + e.version;
+}
+
+std::string_view bitrateModeName(bitstream::BitrateMode mode) {
+    return mode == bitstream::BitrateMode::Constant ? "cbr" : "vbr";
+}
+
+// A column of the table from the bitstream of the file's first video or sound stream: empty
+// where that stream is missing or was not identified.
+struct BitstreamColumn {
+    std::string_view key;
+    bool video;
+    Record (*value)(const bitstream::StreamIdentity&);
+};
+
+constexpr BitstreamColumn kBitstreamColumns[] = {
+    {"videoFormat", true, [](const bitstream::StreamIdentity& b) { return Record(b.format); }},
+    {"videoProfile", true,
+     [](const bitstream::StreamIdentity& b) { return valueOrNull(b.profile); }},
+    {"videoEncoder", true,
+     [](const bitstream::StreamIdentity& b) {
+         return b.encoder ? Record(encoderText(*b.encoder)) : Record(nullptr);
+     }},
+    {"audioFormat", false, [](const bitstream::StreamIdentity& b) { return Record(b.format); }},
+    {"audioBitrateMode", false,
+     [](const bitstream::StreamIdentity& b) {
+         return b.bitrateMode ? Record(bitrateModeName(*b.bitrateMode)) : Record(nullptr);
+     }},
+    {"audioChannelLayout", false,
+     [](const bitstream::StreamIdentity& b) { return valueOrNull(b.channelLayout); }},
+};
+
 std::vector<RecordField> makeRecordFields() {
     std::vector<RecordField> fields(std::begin(kFileFields), std::end(kFileFields));
     // A row carries the inspection's file figures in columns of their own.
@@ -260,6 +304,15 @@ std::vector<RecordField> makeRecordFields() {
                  if (!reported(c) || !inspection) return std::nullopt;
                  return get(*inspection);
              }});
+    }
+    for (const BitstreamColumn& column : kBitstreamColumns) {
+        fields.push_back({column.key, true, kRow, [column](const RecordContext& c) -> FieldValue {
+                              const auto& inspection = c.analysis.result.inspection;
+                              if (!reported(c) || !inspection) return std::nullopt;
+                              const StreamFacts* s = firstStream(*inspection, column.video);
+                              if (s == nullptr || !s->bitstream) return Record(nullptr);
+                              return column.value(*s->bitstream);
+                          }});
     }
     return fields;
 }
@@ -285,7 +338,44 @@ Record streamsRecord(const report::Inspection& in) {
 }
 
 using report::Inspection;
-using report::StreamFacts;
+
+Record encoderRecord(const std::optional<bitstream::EncoderName>& e) {
+    if (!e) return Record(nullptr);
+    return {{"name", e->name}, {"version", e->version}, {"text", e->text}};
+}
+
+// What the stream's first frames are, with the keys of its kind: null where nothing was
+// identified, each figure null where the frames do not say.
+Record bitstreamRecord(const StreamFacts& s) {
+    if (!s.bitstream) return Record(nullptr);
+    const bitstream::StreamIdentity& b = *s.bitstream;
+    Record r;
+    r["format"] = b.format;
+    r["profile"] = valueOrNull(b.profile);
+    if (report::isVideoFormat(b.format)) {
+        r["encoder"] = encoderRecord(b.encoder);
+        r["settings"] = valueOrNull(b.settings);
+        r["bFrames"] = valueOrNull(b.bFrames);
+        r["packedBitstream"] = valueOrNull(b.packedBitstream);
+        r["quarterPel"] = valueOrNull(b.quarterPel);
+        r["gmcWarpPoints"] = valueOrNull(b.gmcWarpPoints);
+        r["interlaced"] = valueOrNull(b.interlaced);
+        r["refFrames"] = valueOrNull(b.refFrames);
+        r["cabac"] = valueOrNull(b.cabac);
+        r["width"] = valueOrNull(b.width);
+        r["height"] = valueOrNull(b.height);
+    } else {
+        r["bitrateMode"] =
+            b.bitrateMode ? Record(bitrateModeName(*b.bitrateMode)) : Record(nullptr);
+        r["bitrateKbps"] = valueOrNull(b.bitrateKbps);
+        r["channels"] = valueOrNull(b.channels);
+        r["channelLayout"] = valueOrNull(b.channelLayout);
+        r["sampleRate"] = valueOrNull(b.sampleRate);
+        r["encoder"] = encoderRecord(b.encoder);
+    }
+    r["framesRead"] = b.framesRead;
+    return r;
+}
 
 constexpr InspectionField kInspectionFields[] = {
     {"verdict", true, [](const Inspection& in) { return Record(report::verdictName(in.verdict)); }},
@@ -309,6 +399,7 @@ constexpr StreamField kStreamFields[] = {
     {"bytes", [](const StreamFacts& s) { return Record(s.bytes); }},
     {"bitrateKbps", [](const StreamFacts& s) { return valueOrNull(s.bitrateKbps); }},
     {"vbr", [](const StreamFacts& s) { return Record(s.vbr); }},
+    {"bitstream", bitstreamRecord},
 };
 
 }  // namespace

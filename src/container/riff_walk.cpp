@@ -206,6 +206,7 @@ private:
         constexpr std::size_t kStrhSize = AviStreamRecord::kStreamHeaderSize;
         const std::size_t stream = walk_.streams.size();
         bool headerRead = false;  // a stream list cut before its stream header ends is no stream
+        std::vector<std::uint8_t> format;
         forEachChunk(begin, end, [&](const ChunkHeader& chunk) {
             const FourCc upper = upperCased(chunk.id);
             if (upper == fourCc("STRH")) {
@@ -219,6 +220,9 @@ private:
                 const std::size_t room = AviStreamRecord::kSize - kStrhSize - 8;
                 const auto n = static_cast<std::size_t>(std::min<std::int64_t>(chunk.size, room));
                 reader_.read(chunk.dataAt(), std::span(bytes).subspan(kStrhSize + 8, n));
+                format.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(
+                    std::min(chunk.size, walk_.fileSize - chunk.dataAt()), 0, kMaxFormatBytes)));
+                reader_.read(chunk.dataAt(), format);
             } else if (upper == fourCc("INDX")) {
                 readSuperIndex(chunk, stream);
             }
@@ -232,6 +236,7 @@ private:
         }
         WalkedStream walked;
         walked.record = AviStreamRecord(bytes);
+        walked.format = std::move(format);
         walk_.streams.push_back(walked);
     }
 
@@ -433,6 +438,10 @@ private:
 
 RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits) {
     ChunkReader reader(source, limits);
+    return walkRiff(reader);
+}
+
+RiffWalk walkRiff(ChunkReader& reader) {
     Walker walker(reader);
     walker.walkStructure();
     walker.countChunks();

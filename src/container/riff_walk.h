@@ -26,6 +26,10 @@ struct WalkedStream {
     // The stream header, the stream format chunk's header and the first bytes of the format,
     // read as the header scan reads them.
     AviStreamRecord record;
+    // The stream format chunk's data, up to kMaxFormatBytes of it: the record above keeps its
+    // first bytes only, while a sound format's extension (WAVE_FORMAT_EXTENSIBLE's channel mask,
+    // AAC's configuration) lies beyond them.
+    std::vector<std::uint8_t> format;
     std::optional<std::int64_t> indexedChunks;  // set when an index covers the stream
     std::int64_t indexedBytes = 0;
     std::int64_t presentChunks = 0;  // chunks whose data lies wholly inside the file
@@ -75,9 +79,15 @@ struct RiffWalk {
     bool isCut() const { return declaredEnd() > fileSize || endsInsideChunk; }
 };
 
+// The most of a stream format chunk a walk keeps: WAVE_FORMAT_EXTENSIBLE takes 40 bytes, and a
+// sound configuration that long is already one no writer makes.
+inline constexpr std::int64_t kMaxFormatBytes = 1024;
+
 // Walks the file and counts every stream's chunks, from its index when an index covers the
 // whole file and from its movie lists otherwise. Throws ReadError when the source fails.
 RiffWalk walkRiff(ByteSource& source, const WalkLimits& limits = {});
+// The same through a reader the caller keeps, to read on where the walk stopped.
+RiffWalk walkRiff(ChunkReader& reader);
 
 // Walks the file's structure only: the RIFFs, the header list, the texts, where the movie
 // lists lie; no index is read and nothing is counted. The movie lists' chunks can then be

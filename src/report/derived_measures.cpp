@@ -100,9 +100,7 @@ QualityGrade DerivedMeasures::qualityGrade() const {
     return headers_.videoStream.dwQuality() == 10000 ? QualityGrade::High : QualityGrade::Normal;
 }
 
-bool DerivedMeasures::hasAudio() const {
-    return container::isSoundStream(headers_.audioStream1);
-}
+bool DerivedMeasures::hasAudio() const { return container::isSoundStream(headers_.audioStream1); }
 
 bool DerivedMeasures::hasSecondAudio() const { return headers_.hasSecondAudio(); }
 

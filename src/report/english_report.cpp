@@ -9,9 +9,12 @@ namespace {
 std::string channelText(const container::AviStreamRecord& audio) {
     const std::string count = spacedForm(std::int64_t{audio.nChannels()});
     switch (DerivedMeasures::channelClass(audio)) {
-        case ChannelClass::Mono: return count + "  (Mono)";
-        case ChannelClass::Stereo: return count + " ch  (Stereo)";
-        case ChannelClass::Surround: return count + ".1 ch  (Surround)";
+        case ChannelClass::Mono:
+            return count + "  (Mono)";
+        case ChannelClass::Stereo:
+            return count + " ch  (Stereo)";
+        case ChannelClass::Surround:
+            return count + ".1 ch  (Surround)";
     }
     return count;
 }
@@ -21,12 +24,12 @@ void writeAudioSection(std::string& report, std::string_view heading, std::strin
     AppendToReport(report, {kCrLf, heading, kCrLf});
     AppendToReport(report, {"    Compression   : ", insertedText(codecText), kCrLf});
     AppendToReport(report, {"    Channels      : ", channels, kCrLf});
-    AppendToReport(report, {"    Samples Rate  :  ",
-                            patternForm(std::int64_t{audio.nSamplesPerSec()}, "###,###,###"),
-                            " Hz", kCrLf});
-    AppendToReport(report, {"    Audio bitrate :  ",
-                            patternForm(DerivedMeasures::audioBitrate(audio), "0"), " Kbps  ",
-                            DerivedMeasures::vbrMark(audio), kCrLf});
+    AppendToReport(
+        report, {"    Samples Rate  :  ",
+                 patternForm(std::int64_t{audio.nSamplesPerSec()}, "###,###,###"), " Hz", kCrLf});
+    AppendToReport(report,
+                   {"    Audio bitrate :  ", patternForm(DerivedMeasures::audioBitrate(audio), "0"),
+                    " Kbps  ", DerivedMeasures::vbrMark(audio), kCrLf});
 }
 
 }  // namespace
@@ -54,18 +57,17 @@ void WriteEnglishReport(const ReportInput& in, std::string& report) {
     AppendToReport(report, {"    Running Time  : ", spacedForm(std::int64_t{t.runHours}), ":",
                             spacedForm(std::int64_t{t.runMinutes}), ":",
                             spacedForm(std::int64_t{t.runRestSeconds}), kCrLf});
-    AppendToReport(report,
-                   {"    Color Depth   :  ", plainForm(h.videoStream.biBitCount()), " bits", kCrLf});
+    AppendToReport(
+        report, {"    Color Depth   :  ", plainForm(h.videoStream.biBitCount()), " bits", kCrLf});
     AppendToReport(report, {"    Frame/Secend  :  ", patternForm(m.framesPerSecond(), "0.000"),
                             " fps", kCrLf});
+    AppendToReport(
+        report, {"    Microsec/Frame: ", spacedForm(std::int64_t{main.dwMicroSecPerFrame}), kCrLf});
+    AppendToReport(
+        report, {"    Video Bitrate :  ", patternForm(m.videoBitrate(), "##,##0"), " Kbps", kCrLf});
     AppendToReport(report,
-                   {"    Microsec/Frame: ", spacedForm(std::int64_t{main.dwMicroSecPerFrame}), kCrLf});
-    AppendToReport(report, {"    Video Bitrate :  ", patternForm(m.videoBitrate(), "##,##0"),
-                            " Kbps", kCrLf});
-    AppendToReport(report, {"    Video Quality : ",
-                            spacedForm(std::int64_t{h.videoStream.dwQuality()}),
-                            m.qualityGrade() == QualityGrade::High ? "  (High)" : "  (Normal)",
-                            kCrLf});
+                   {"    Video Quality : ", spacedForm(std::int64_t{h.videoStream.dwQuality()}),
+                    m.qualityGrade() == QualityGrade::High ? "  (High)" : "  (Normal)", kCrLf});
 
     if (!m.hasAudio()) {
         AppendToReport(report, {kCrLf, "  Audio stream - No sound ", kCrLf});

@@ -8,7 +8,7 @@ namespace {
 
 using enum FindingCode;
 
-constexpr std::array<FindingKind, 14> kFindingKinds = {{
+constexpr std::array<FindingKind, 21> kFindingKinds = {{
     {Truncated, "truncated", false,
      "the file ends {bytes} bytes ({share}%) before its declared end; it plays {plays} s of "
      "{of} s",
@@ -44,19 +44,54 @@ constexpr std::array<FindingKind, 14> kFindingKinds = {{
      "the report's running time is short; the file holds {file} frames ({fileSeconds} s)",
      "주 헤더는 첫 RIFF의 {header}프레임({headerSeconds}초)만 세므로 보고서의 재생 시간이 "
      "짧습니다. 파일 전체는 {file}프레임({fileSeconds}초)입니다"},
-    {VbrMarkedChunksConstant, "vbr-in-cbr-header", true,
+    {VbrMarkedChunksConstant, "bitrate-mode-mismatch", true,
      "sound stream {sound}: the header marks variable-rate sound (the report's \"(VBR)\"), but "
      "its chunk sizes are constant",
      "사운드 {sound}: 헤더는 가변 비트레이트(보고서의 \"(VBR)\")로 적혀 있지만 청크 크기는 "
      "일정합니다"},
-    {CbrMarkedChunksVary, "vbr-in-cbr-header", true,
+    {CbrMarkedChunksVary, "bitrate-mode-mismatch", true,
      "sound stream {sound}: the header marks constant-rate sound (no \"(VBR)\" in the report), "
      "but its chunk sizes vary",
      "사운드 {sound}: 헤더는 고정 비트레이트(보고서에 \"(VBR)\" 없음)로 적혀 있지만 청크 "
      "크기가 달라집니다"},
+    {VbrMarkedFramesConstant, "bitrate-mode-mismatch", true,
+     "sound stream {sound}: the header marks variable-rate sound (the report's \"(VBR)\"), but "
+     "its frame headers give one bit rate, {kbps} kb/s",
+     "사운드 {sound}: 헤더는 가변 비트레이트(보고서의 \"(VBR)\")로 적혀 있지만 프레임 헤더의 "
+     "비트레이트는 {kbps} kb/s 하나입니다"},
+    {CbrMarkedFramesVary, "bitrate-mode-mismatch", true,
+     "sound stream {sound}: the header marks constant-rate sound (no \"(VBR)\" in the report), "
+     "but its frames' bit rate varies",
+     "사운드 {sound}: 헤더는 고정 비트레이트(보고서에 \"(VBR)\" 없음)로 적혀 있지만 프레임의 "
+     "비트레이트가 달라집니다"},
     {StreamLengthMismatch, "stream-length-mismatch", true,
      "stream {stream} ({type}): its header's length is {length}, its chunks hold {units}",
      "스트림 {stream} ({type}): 헤더의 길이는 {length}, 청크에 든 길이는 {units}입니다"},
+    {PackedBitstream, "packed-bitstream", true,
+     "stream {stream}: the MPEG-4 video is a packed bitstream (a B-frame stored with the frame "
+     "before it, then an empty placeholder chunk): players and editors that take one chunk for "
+     "one frame show frames late or out of order; ffmpeg's mpeg4_unpack_bframes bitstream "
+     "filter unpacks it without re-encoding",
+     "스트림 {stream}: MPEG-4 영상이 패킹된 비트스트림입니다(B 프레임을 앞 프레임과 한 청크에 "
+     "담고 빈 자리 청크를 둠). 청크 하나를 프레임 하나로 읽는 재생기와 편집기는 프레임을 늦게 "
+     "또는 뒤바뀐 순서로 보여 줍니다. ffmpeg의 mpeg4_unpack_bframes 비트스트림 필터로 다시 "
+     "인코딩하지 않고 풀 수 있습니다"},
+    {CodecNameMismatch, "codec-name-mismatch", true,
+     "stream {stream}: the report names {code} \"{named}\", but the stream is {actual}",
+     "스트림 {stream}: 보고서는 {code}를 \"{named}\"(으)로 적지만 실제 스트림은 {actual}입니다"},
+    {ChannelsMismatch, "channels-mismatch", true,
+     "sound stream {sound}: the format header says {header} channels, its frames hold {frames}",
+     "사운드 {sound}: 형식 헤더의 채널 수는 {header}, 프레임의 채널 수는 {frames}입니다"},
+    {SoundRateMismatch, "sound-rate-mismatch", true,
+     "sound stream {sound}: the format header's byte rate gives {header} kb/s (the report's sound "
+     "bit rate), its frames {frames} kb/s",
+     "사운드 {sound}: 형식 헤더의 바이트 전송률로는 {header} kb/s(보고서의 사운드 비트레이트), "
+     "프레임으로는 {frames} kb/s입니다"},
+    {NotAsDeclared, "not-as-declared", true,
+     "stream {stream}: {code} declares {declared}, but its first {chunks} chunks are not "
+     "{declared}",
+     "스트림 {stream}: {code}는 {declared}(으)로 적혀 있지만 첫 청크 {chunks}개가 {declared}가 "
+     "아닙니다"},
 }};
 
 constexpr bool inCodeOrder() {

@@ -27,7 +27,14 @@ enum class FindingCode {
     FirstRiffOnly,
     VbrMarkedChunksConstant,
     CbrMarkedChunksVary,
+    VbrMarkedFramesConstant,
+    CbrMarkedFramesVary,
     StreamLengthMismatch,
+    PackedBitstream,
+    CodecNameMismatch,
+    ChannelsMismatch,
+    SoundRateMismatch,
+    NotAsDeclared,
 };
 
 // A sentence's slots are written {name}; the inspection gives each its text.

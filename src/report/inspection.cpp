@@ -1,11 +1,16 @@
 #include "report/inspection.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
+#include "catalogue/audio_format_catalogue.h"
+#include "catalogue/bitstream_formats.h"
+#include "catalogue/video_codec_catalogue.h"
 #include "container/avi_header_set.h"
 #include "report/derived_measures.h"
 #include "report/number_text.h"
+#include "report/stream_names.h"
 
 namespace strovanik::report {
 
@@ -44,11 +49,21 @@ double coveredSeconds(const WalkedStream& s) {
     return units * framePeriod(s.record);
 }
 
+// What the first frames are: video by their start codes, sound by their sync words or, for
+// the formats without them, by the format record.
+std::optional<bitstream::StreamIdentity> identify(const WalkedStream& s,
+                                                  const bitstream::StreamPrefix& prefix) {
+    if (isVideoStream(s.record)) return bitstream::identifyVideo(prefix);
+    if (isSoundStream(s.record)) return bitstream::identifyAudio(prefix, s.format);
+    return std::nullopt;
+}
+
 StreamFacts streamFacts(const WalkedStream& s) {
     const AviStreamRecord& r = s.record;
     StreamFacts f;
     f.type = codeText(r.fccType());
     f.handler = codeText(r.fccHandler());
+    f.video = isVideoStream(r);
     if (isSoundStream(r)) f.formatTag = static_cast<std::uint16_t>(r.wFormatTag());
     f.headerLength = static_cast<std::uint32_t>(r.dwLength());
     f.durationSeconds = static_cast<double>(f.headerLength) * framePeriod(r);
@@ -157,7 +172,60 @@ void findFrameCounts(const RiffWalk& walk, bool cut, Findings& out) {
             {{"header", count(expected)}, {"index", count(*video->indexedChunks)}});
 }
 
-void findStreamNotes(const RiffWalk& walk, bool cut, Findings& out) {
+// A bit rate in kb/s: whole where it is whole, else to a tenth.
+std::string kbpsText(double kbps) {
+    return patternForm(kbps, std::abs(kbps - std::round(kbps)) < 0.05 ? "0" : "0.0");
+}
+
+// Whether the report's "(VBR)" mark holds: frame headers decide where the format has them,
+// chunk sizes only where it has none (or the frames are none known here).
+void findBitrateMode(const WalkedStream& s, const std::optional<bitstream::StreamIdentity>& id,
+                     int soundNumber, Findings& out) {
+    const bool marked = !DerivedMeasures::vbrMark(s.record).empty();
+    const std::string sound = std::to_string(soundNumber);
+    // PCM's constant rate comes from its format record: it has no frame headers.
+    if (id && id->bitrateMode && id->format != "pcm") {
+        const bool varies = *id->bitrateMode == bitstream::BitrateMode::Variable;
+        if (marked == varies) return;
+        if (marked) {
+            out.add(FindingCode::VbrMarkedFramesConstant,
+                    {{"sound", sound}, {"kbps", kbpsText(id->bitrateKbps.value_or(0))}});
+        } else {
+            out.add(FindingCode::CbrMarkedFramesVary, {{"sound", sound}});
+        }
+        return;
+    }
+    if (s.sizedChunks < 2) return;
+    const bool varies = container::chunkSizesVary(s);
+    if (marked == varies) return;
+    out.add(marked ? FindingCode::VbrMarkedChunksConstant : FindingCode::CbrMarkedChunksVary,
+            {{"sound", sound}});
+}
+
+// The format record's channel count and byte rate against the frames'. The byte rate is held
+// against constant-rate frames only, whose rate is exact: a variable stream's first frames
+// are not its mean. Apart is more than 1 kb/s and more than 1% of the frames' rate, so that a
+// record's rounding to whole bytes a second never counts.
+void findSoundFigures(const AviStreamRecord& r, const bitstream::StreamIdentity& id,
+                      int soundNumber, Findings& out) {
+    const std::string sound = std::to_string(soundNumber);
+    if (id.channels && *id.channels != r.nChannels()) {
+        out.add(FindingCode::ChannelsMismatch, {{"sound", sound},
+                                                {"header", std::to_string(r.nChannels())},
+                                                {"frames", std::to_string(*id.channels)}});
+    }
+    if (id.bitrateMode != bitstream::BitrateMode::Constant || !id.bitrateKbps) return;
+    const double header = static_cast<std::uint32_t>(r.nAvgBytesPerSec()) * 8.0 / 1000;
+    const double apart = std::abs(header - *id.bitrateKbps);
+    if (apart > 1 && apart > *id.bitrateKbps / 100) {
+        out.add(FindingCode::SoundRateMismatch, {{"sound", sound},
+                                                 {"header", kbpsText(header)},
+                                                 {"frames", kbpsText(*id.bitrateKbps)}});
+    }
+}
+
+void findStreamNotes(const RiffWalk& walk, const std::vector<StreamFacts>& facts, bool cut,
+                     Findings& out) {
     int soundNumber = 0;
     for (std::size_t i = 0; i < walk.streams.size(); ++i) {
         const WalkedStream& s = walk.streams[i];
@@ -177,12 +245,68 @@ void findStreamNotes(const RiffWalk& walk, bool cut, Findings& out) {
             }
         }
         // The report shows the first two sound streams, each with its "(VBR)" mark or not.
-        if (!isSoundStream(r) || ++soundNumber > 2 || s.sizedChunks < 2) continue;
-        const bool marked = !DerivedMeasures::vbrMark(r).empty();
-        const bool varies = container::chunkSizesVary(s);
-        if (marked == varies) continue;
-        out.add(marked ? FindingCode::VbrMarkedChunksConstant : FindingCode::CbrMarkedChunksVary,
-                {{"sound", std::to_string(soundNumber)}});
+        if (!isSoundStream(r) || ++soundNumber > 2) continue;
+        findBitrateMode(s, facts[i].bitstream, soundNumber, out);
+    }
+}
+
+// A catalogue's text as a sentence quotes it: up to a NUL, without the spaces around it.
+std::string quotedName(std::string text) {
+    text = text.substr(0, text.find('\0'));
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string formatsText(std::span<const std::string_view> formats) {
+    std::string text;
+    for (const std::string_view f : formats) {
+        text += (text.empty() ? "" : " / ") + std::string(formatDisplayName(f));
+    }
+    return text;
+}
+
+// The report's name of the stream (from its handler or format tag) against what its frames
+// are, and the figures of the format record against the frames'.
+void findBitstreamNotes(const RiffWalk& walk, const std::vector<StreamFacts>& facts,
+                        const container::FirstFrames& frames, Findings& out) {
+    int soundNumber = 0;
+    for (std::size_t i = 0; i < walk.streams.size(); ++i) {
+        const AviStreamRecord& r = walk.streams[i].record;
+        const bool sound = isSoundStream(r);
+        if (!sound && !isVideoStream(r)) continue;
+        if (sound) ++soundNumber;
+        const auto& id = facts[i].bitstream;
+        const std::string stream = std::to_string(i);
+        const std::string code = sound ? std::to_string(static_cast<std::uint16_t>(r.wFormatTag()))
+                                       : codeText(r.fccHandler());
+        const auto declared =
+            sound ? catalogue::audioFormatFormats(static_cast<std::uint16_t>(r.wFormatTag()))
+                  : catalogue::videoCodecFormats(r.fccHandler());
+        if (!id) {
+            const std::size_t chunks = frames.prefix(i).chunks.size();
+            if (!declared.empty() && chunks > 0) {
+                out.add(FindingCode::NotAsDeclared, {{"stream", stream},
+                                                     {"code", code},
+                                                     {"declared", formatsText(declared)},
+                                                     {"chunks", std::to_string(chunks)}});
+            }
+            continue;
+        }
+        if (std::find(declared.begin(), declared.end(), id->format) == declared.end()) {
+            const std::string named =
+                sound ? catalogue::describeAudioFormat(static_cast<std::uint16_t>(r.wFormatTag()))
+                      : catalogue::describeVideoCodec(r.fccHandler(), r.biCompression());
+            out.add(FindingCode::CodecNameMismatch,
+                    {{"stream", stream},
+                     {"code", code},
+                     {"named", quotedName(named)},
+                     {"actual", std::string(formatDisplayName(id->format))}});
+        }
+        if (id->packedBitstream.value_or(false)) {
+            out.add(FindingCode::PackedBitstream, {{"stream", stream}});
+        }
+        if (sound) findSoundFigures(r, *id, soundNumber, out);
     }
 }
 
@@ -224,9 +348,12 @@ std::string_view indexKindName(container::IndexKind index) {
     return "none";
 }
 
-Inspection inspectWalk(const RiffWalk& walk) {
+Inspection inspectWalk(const RiffWalk& walk, const container::FirstFrames& frames) {
     Inspection in;
-    for (const WalkedStream& s : walk.streams) in.streams.push_back(streamFacts(s));
+    for (std::size_t i = 0; i < walk.streams.size(); ++i) {
+        in.streams.push_back(streamFacts(walk.streams[i]));
+        in.streams.back().bitstream = identify(walk.streams[i], frames.prefix(i));
+    }
     for (const StreamFacts& f : in.streams) {
         in.durationSeconds = std::max(in.durationSeconds, f.durationSeconds);
     }
@@ -256,7 +383,8 @@ Inspection inspectWalk(const RiffWalk& walk) {
     }
     if (!cut) findIndexTrouble(walk, partial, found);
     findFrameCounts(walk, partial, found);
-    findStreamNotes(walk, partial, found);
+    findStreamNotes(walk, in.streams, partial, found);
+    findBitstreamNotes(walk, in.streams, frames, found);
     in.findings = std::move(found.list);
 
     if (cut) {
@@ -269,7 +397,9 @@ Inspection inspectWalk(const RiffWalk& walk) {
 }
 
 Inspection inspect(container::ByteSource& source, const container::WalkLimits& limits) {
-    return inspectWalk(container::walkRiff(source, limits));
+    container::ChunkReader reader(source, limits);
+    const RiffWalk walk = container::walkRiff(reader);
+    return inspectWalk(walk, container::readFirstFrames(reader, walk));
 }
 
 }  // namespace strovanik::report

@@ -6,7 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "bitstream/stream_identity.h"
 #include "container/byte_source.h"
+#include "container/first_frames.h"
 #include "container/riff_walk.h"
 #include "report/findings.h"
 
@@ -30,6 +32,7 @@ struct Finding {
 struct StreamFacts {
     std::string type;     // the stream type as read ("vids", "auds", "txts", ...)
     std::string handler;  // the stream header's handler code
+    bool video = false;   // a video stream ("vids")
     std::optional<std::uint16_t> formatTag;  // sound streams only
     std::int64_t headerLength = 0;           // dwLength
     double durationSeconds = 0;              // dwLength × dwScale ÷ dwRate
@@ -38,6 +41,9 @@ struct StreamFacts {
     std::int64_t bytes = 0;             // of the present chunks
     std::optional<double> bitrateKbps;  // from the bytes and the time they cover
     bool vbr = false;                   // sound: chunk sizes vary
+    // What the stream's first frames are, whatever its handler or format tag says; nothing
+    // where they are none of the formats known, or none lies inside the file.
+    std::optional<bitstream::StreamIdentity> bitstream;
 };
 
 struct Inspection {
@@ -51,10 +57,11 @@ struct Inspection {
     std::vector<Finding> findings;
 };
 
-// The inspection of a walk already made.
-Inspection inspectWalk(const container::RiffWalk& walk);
+// The inspection of a walk already made, with the first frames of its streams.
+Inspection inspectWalk(const container::RiffWalk& walk, const container::FirstFrames& frames);
 
-// Walks the file and inspects it. Throws ReadError when the source fails.
+// Walks the file, reads its streams' first frames on through the same reader, and inspects
+// it. Throws ReadError when the source fails.
 Inspection inspect(container::ByteSource& source, const container::WalkLimits& limits = {});
 
 }  // namespace strovanik::report

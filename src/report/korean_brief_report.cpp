@@ -12,8 +12,9 @@ void writeAudioSection(std::string& report, std::string_view heading, std::strin
     AppendToReport(report, {kCrLf, heading, kCrLf});
     AppendToReport(report, {"    ", "압  축  코  덱   : ", insertedText(codecText), kCrLf});
     AppendToReport(report, {"    채 널 (진동수)   : ", channels});
-    AppendToReport(report, {"   ( ", patternForm(std::int64_t{audio.nSamplesPerSec()}, "###,###,###"),
-                            " 헤르츠", DerivedMeasures::vbrMark(audio), ")", kCrLf});
+    AppendToReport(report,
+                   {"   ( ", patternForm(std::int64_t{audio.nSamplesPerSec()}, "###,###,###"),
+                    " 헤르츠", DerivedMeasures::vbrMark(audio), ")", kCrLf});
 }
 
 }  // namespace
@@ -58,7 +59,8 @@ void WriteKoreanBriefReport(const ReportInput& in, std::string& report) {
     const std::string channels1 = koreanChannelCount(h.audioStream1) + " 채널";
     const std::string channels2 =
         m.hasSecondAudio() ? koreanChannelCount(h.audioStream2) + " 채널" : std::string();
-    writeAudioSection(report, "  사운드 정보", in.codecs.audioCodecText1, h.audioStream1, channels1);
+    writeAudioSection(report, "  사운드 정보", in.codecs.audioCodecText1, h.audioStream1,
+                      channels1);
     if (m.hasSecondAudio()) {
         writeAudioSection(report, "  2번째 사운드 정보", in.codecs.audioCodecText2, h.audioStream2,
                           channels2);

@@ -9,9 +9,12 @@ namespace {
 
 std::string channelText(const container::AviStreamRecord& audio) {
     switch (DerivedMeasures::channelClass(audio)) {
-        case ChannelClass::Mono: return koreanChannelCount(audio) + "  (모노)";
-        case ChannelClass::Stereo: return koreanChannelCount(audio) + " 채널  (스테레오)";
-        case ChannelClass::Surround: return koreanChannelCount(audio) + " 채널  (다채널 서라운드)";
+        case ChannelClass::Mono:
+            return koreanChannelCount(audio) + "  (모노)";
+        case ChannelClass::Stereo:
+            return koreanChannelCount(audio) + " 채널  (스테레오)";
+        case ChannelClass::Surround:
+            return koreanChannelCount(audio) + " 채널  (다채널 서라운드)";
     }
     return koreanChannelCount(audio);
 }
@@ -24,9 +27,9 @@ void writeAudioSection(std::string& report, std::string_view heading, std::strin
     AppendToReport(report, {"    예  제  속  도   :  ",
                             patternForm(std::int64_t{audio.nSamplesPerSec()}, "###,###,###"),
                             " 헤르츠", kCrLf});
-    AppendToReport(report, {"    비 트 레 이 트   :  ",
-                            patternForm(DerivedMeasures::audioBitrate(audio), "0"),
-                            " 킬로비트/초  ", DerivedMeasures::vbrMark(audio), kCrLf});
+    AppendToReport(
+        report, {"    비 트 레 이 트   :  ", patternForm(DerivedMeasures::audioBitrate(audio), "0"),
+                 " 킬로비트/초  ", DerivedMeasures::vbrMark(audio), kCrLf});
 }
 
 }  // namespace
@@ -67,9 +70,9 @@ void WriteKoreanDetailedReport(const ReportInput& in, std::string& report) {
                             " 프레임/초", kCrLf});
     AppendToReport(report, {"    비 트 레 이 트   :  ", patternForm(m.videoBitrate(), "##,##0"),
                             " 킬로비트/초", kCrLf});
-    AppendToReport(report, {"    화          질   : ",
-                            spacedForm(std::int64_t{h.videoStream.dwQuality()}),
-                            m.qualityGrade() == QualityGrade::High ? "  (높음)" : "  (보통)", kCrLf});
+    AppendToReport(report,
+                   {"    화          질   : ", spacedForm(std::int64_t{h.videoStream.dwQuality()}),
+                    m.qualityGrade() == QualityGrade::High ? "  (높음)" : "  (보통)", kCrLf});
 
     if (!m.hasAudio()) {
         AppendToReport(report, {kCrLf, kNoSoundHeading, kCrLf});

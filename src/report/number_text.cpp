@@ -66,7 +66,8 @@ std::string shape(Decimal d, bool negative, std::string_view pattern) {
     std::string integer = d.digits.substr(0, static_cast<std::size_t>(d.integerDigits));
     std::string fraction = d.digits.substr(static_cast<std::size_t>(d.integerDigits));
     integer.erase(0, integer.find_first_not_of('0'));
-    if (integer.size() < minIntegerDigits) integer.insert(0, minIntegerDigits - integer.size(), '0');
+    if (integer.size() < minIntegerDigits)
+        integer.insert(0, minIntegerDigits - integer.size(), '0');
     while (fraction.size() > fixedDecimals && fraction.back() == '0') fraction.pop_back();
     if (grouped) {
         for (std::size_t i = integer.size(); i > 3; i -= 3) integer.insert(i - 3, 1, ',');

@@ -43,7 +43,8 @@ TEST(Check, OneVerdictLinePerFileAndItsStatus) {
         {f.whole,
          {"--layout", "english"},
          0,
-         "complete, 1.00 s, plays 1.00 s, DivX Codec V5.xx, 176 x 144"},
+         "complete, 1.00 s, plays 1.00 s, MPEG-4 Visual Simple@L1 (libavcodec 59.37.100), 176 x "
+         "144"},
         {f.whole, {}, 0, "정상, 길이 1.00초, 재생 1.00초"},
         {f.cut, {"--layout", "english"}, 4, "truncated, 2.04 s, plays 0."},
         {f.cut, {"--layout", "brief"}, 4, "잘림, 길이 2.04초"},

@@ -15,6 +15,7 @@
 #include "container/avi_header_scan.h"
 #include "container/byte_source.h"
 #include "container/chunk_reader.h"
+#include "container/first_frames.h"
 #include "container/movie_chunks.h"
 #include "container/riff_walk.h"
 #include "container/structure_sample.h"
@@ -456,6 +457,33 @@ bool sameWalk(const container::RiffWalk& a, const container::RiffWalk& b) {
     return true;
 }
 
+// Each prefix within its bounds, every byte of it the file's own at the place it names.
+void checkFirstFrames(const container::FirstFrames& frames, std::size_t streams,
+                      std::span<const std::uint8_t> file, Findings& findings) {
+    using container::FirstFrames;
+    findings.require(frames.headersSeen() <= FirstFrames::kMaxHeaders,
+                     "more chunk headers looked at than the bound");
+    for (std::size_t i = 0; i <= streams; ++i) {
+        const auto& chunks = frames.prefix(i).chunks;
+        const auto offsets = frames.offsets(i);
+        findings.require(
+            chunks.size() <= FirstFrames::kMaxChunks && chunks.size() == offsets.size(),
+            "more chunks than the bound");
+        std::int64_t bytes = 0;
+        for (std::size_t c = 0; c < chunks.size() && c < offsets.size(); ++c) {
+            const auto size = static_cast<std::int64_t>(chunks[c].size());
+            bytes += size;
+            const bool inside = offsets[c] >= 0 && size <= static_cast<std::int64_t>(file.size()) &&
+                                offsets[c] <= static_cast<std::int64_t>(file.size()) - size;
+            findings.require(inside && std::equal(chunks[c].begin(), chunks[c].end(),
+                                                  file.begin() + (inside ? offsets[c] : 0)),
+                             "a chunk's bytes are not the file's");
+            findings.require(c == 0 || offsets[c] > offsets[c - 1], "chunks out of file order");
+        }
+        findings.require(bytes <= FirstFrames::kMaxBytes, "more bytes than the bound");
+    }
+}
+
 }  // namespace
 
 std::string walkBytes(const std::uint8_t* data, std::size_t size) {
@@ -483,8 +511,16 @@ std::string walkBytes(const std::uint8_t* data, std::size_t size) {
     findings.require(sameWalk(container::walkRiff(sliced, limits), walk),
                      "slices of the bytes give another walk");
 
+    findings.at("first frames");
+    WatchedSource again(file, file.size() + 1, 0);
+    container::ChunkReader reader(again, limits);
+    const container::RiffWalk walked = container::walkRiff(reader);
+    const container::FirstFrames frames = container::readFirstFrames(reader, walked);
+    findings.require(!again.outsideData(), "a read outside the data");
+    checkFirstFrames(frames, walked.streams.size(), file, findings);
+
     findings.at("inspection");
-    const report::Inspection in = report::inspectWalk(walk);
+    const report::Inspection in = report::inspectWalk(walked, frames);
     const bool cut = walk.isCut();
     findings.require((in.verdict == report::Verdict::Truncated) == cut,
                      "truncated is not what the sizes say");

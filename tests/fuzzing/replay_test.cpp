@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "fuzzing/audio_bitstream_entry.h"
 #include "fuzzing/fuzz_entries.h"
+#include "fuzzing/video_bitstream_entry.h"
 #include "support/avi_writer.h"
 
 namespace strovanik::fuzzing {
@@ -78,6 +80,32 @@ TEST(FuzzReplay, NumberFormsCorpus) {
 
 TEST(FuzzReplay, NumberFormsRegressions) {
     replay(inputsIn(kFuzzFolder / "regressions" / "number_forms"), shapeNumbers);
+}
+
+TEST(FuzzReplay, VideoBitstreamCorpus) {
+    // The kept inputs, and the real encoders' first chunks of the bitstream tests.
+    replay(inputsIn(kFuzzFolder / "corpus" / "video_bitstream"), identifyVideoBytes);
+    EXPECT_GE(replay(inputsIn(kFuzzFolder.parent_path() / "bitstream" / "data", ".chunks"),
+                     identifyVideoBytes),
+              10u);
+}
+
+TEST(FuzzReplay, VideoBitstreamRegressions) {
+    replay(inputsIn(kFuzzFolder / "regressions" / "video_bitstream"), identifyVideoBytes);
+}
+
+TEST(FuzzReplay, AudioBitstreamCorpus) {
+    // The inputs the fuzzer kept, and its seeds: the bitstream tests' real first chunks.
+    replay(inputsIn(kFuzzFolder / "corpus" / "audio_bitstream"), identifySoundBytes);
+    EXPECT_GE(replay(inputsIn(fs::path(STROVANIK_SOURCE_DIR) / "tests" / "bitstream" / "data",
+                              ".chunks"),
+                     identifySoundBytes),
+              10u)
+        << "the seeds are missing";
+}
+
+TEST(FuzzReplay, AudioBitstreamRegressions) {
+    replay(inputsIn(kFuzzFolder / "regressions" / "audio_bitstream"), identifySoundBytes);
 }
 
 // Files full of odml lists whose jumps leave the scan's window: chains through a second list

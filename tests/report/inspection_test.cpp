@@ -28,13 +28,17 @@ struct Shape {
     IndexShape index = IndexShape::Idx1;
     std::string writer;  // INFO ISFT when set
     int avixFrames = 0;  // frames in a second RIFF (AVIX)
+    // The video handler: by default one that names no format the first frames are held to,
+    // as the chunks here are filler bytes.
+    std::string handler = "MJPG";
 };
 
-Bytes streamList(std::string_view type, std::int32_t scale, std::int32_t rate, std::int32_t length,
-                 std::int32_t sampleSize, const Bytes& format) {
-    const Bytes strh = concat({code(type), code(type == "vids" ? "XVID" : ""), le32(0), le32(0),
-                               le32(0), le32(scale), le32(rate), le32(0), le32(length), le32(0),
-                               le32(-1), le32(sampleSize), le32(0), le32(0)});
+Bytes streamList(std::string_view type, std::string_view handler, std::int32_t scale,
+                 std::int32_t rate, std::int32_t length, std::int32_t sampleSize,
+                 const Bytes& format) {
+    const Bytes strh =
+        concat({code(type), code(handler), le32(0), le32(0), le32(0), le32(scale), le32(rate),
+                le32(0), le32(length), le32(0), le32(-1), le32(sampleSize), le32(0), le32(0)});
     return list("strl", {chunk("strh", strh), chunk("strf", format)});
 }
 
@@ -70,11 +74,11 @@ Bytes fileOf(const Shape& s) {
         concat({le32(40), le32(320), le32(240), le16(1), le16(24), code("XVID"), Bytes(20, 0)});
     const Bytes soundFormat =
         concat({le16(1), le16(2), le32(2500), le32(10'000), le16(s.blockAlign), le16(16), le16(0)});
-    const Bytes hdrl = list(
-        "hdrl",
-        {chunk("avih", mainHeaderData(main)),
-         streamList("vids", 1, 25, s.videoLength.value_or(s.frames + s.avixFrames), 0, videoFormat),
-         streamList("auds", 1, 2500, soundBytes / 4, 4, soundFormat)});
+    const Bytes hdrl =
+        list("hdrl", {chunk("avih", mainHeaderData(main)),
+                      streamList("vids", s.handler, 1, 25,
+                                 s.videoLength.value_or(s.frames + s.avixFrames), 0, videoFormat),
+                      streamList("auds", "", 1, 2500, soundBytes / 4, 4, soundFormat)});
     const Movie m = movie(s.frames, s.sound);
     Bytes entries = m.idx1;
     if (s.index == IndexShape::PastEnd) {
@@ -129,6 +133,8 @@ TEST(Inspection, VerdictsAndFindings) {
     wrongIds.index = IndexShape::WrongIds;
     Shape twoRiffs;
     twoRiffs.avixFrames = 5;
+    Shape declaredXvid;
+    declaredXvid.handler = "XVID";
     const Bytes whole = fileOf({});
     Bytes conflict = whole;
     // The movie list claims 4 bytes fewer than its last chunk needs.
@@ -146,8 +152,15 @@ TEST(Inspection, VerdictsAndFindings) {
         std::set<std::string> codes;
     } cases[] = {
         {"whole", whole, Verdict::Complete, {}},
-        {"vbr mark, constant chunks", fileOf(vbrMarked), Verdict::Complete, {"vbr-in-cbr-header"}},
-        {"no mark, varying chunks", fileOf(varying), Verdict::Complete, {"vbr-in-cbr-header"}},
+        {"vbr mark, constant chunks",
+         fileOf(vbrMarked),
+         Verdict::Complete,
+         {"bitrate-mode-mismatch"}},
+        {"no mark, varying chunks", fileOf(varying), Verdict::Complete, {"bitrate-mode-mismatch"}},
+        {"XVID, no MPEG-4 start code",
+         fileOf(declaredXvid),
+         Verdict::Complete,
+         {"not-as-declared"}},
         {"stream longer than its index",
          fileOf(longStream),
          Verdict::Complete,
@@ -200,7 +213,7 @@ TEST(Inspection, FiguresOfAWholeFile) {
     ASSERT_EQ(in.streams.size(), 2u);
     const auto& video = in.streams[0];
     EXPECT_EQ(video.type, "vids");
-    EXPECT_EQ(video.handler, "XVID");
+    EXPECT_EQ(video.handler, "MJPG");
     EXPECT_FALSE(video.formatTag);
     EXPECT_EQ(video.indexedChunks, 10);
     EXPECT_EQ(video.presentChunks, 10);

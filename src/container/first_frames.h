@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "bitstream/stream_identity.h"
+#include "container/chunk_reader.h"
+#include "container/riff_walk.h"
+
+// The first chunks of each video and sound stream, read after the walk through the same
+// reader, for the bitstream parsers to tell what the streams hold. Only a bounded prefix is
+// read: the parsers need a few frames, and every face of the inspection pays for them.
+namespace strovanik::container {
+
+class FirstFrames {
+public:
+    // What one stream's prefix may hold, whatever the file holds.
+    static constexpr std::size_t kMaxChunks = 64;
+    static constexpr std::int64_t kMaxBytes = 1024 * 1024;
+    // The chunk headers looked at in all: enough for 64 chunks of each stream where sound is
+    // interleaved once a second with video of up to 60 frames a second, and a stop before a
+    // stream with few chunks (or none, where the movie list holds one stream only) makes the
+    // reader walk the whole of a large file.
+    static constexpr std::int64_t kMaxHeaders = 4096;
+    // Taken chunks this close together are read in one piece, the bytes between them with them.
+    static constexpr std::int64_t kJoinGap = 4096;
+
+    FirstFrames() = default;
+    FirstFrames(const FirstFrames&) = delete;
+    FirstFrames& operator=(const FirstFrames&) = delete;
+    FirstFrames(FirstFrames&&) = default;
+    FirstFrames& operator=(FirstFrames&&) = default;
+
+    // The prefix of stream `stream` of the walk, in file order; empty for a stream that is
+    // neither video nor sound, or has no chunk inside the file.
+    const bitstream::StreamPrefix& prefix(std::size_t stream) const;
+    // Where in the file each chunk of the prefix starts, chunk by chunk.
+    std::span<const std::int64_t> offsets(std::size_t stream) const;
+
+    std::int64_t headersSeen() const { return headersSeen_; }
+
+private:
+    friend FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk);
+
+    std::vector<std::uint8_t> bytes_;  // the prefixes' views point into it
+    std::vector<bitstream::StreamPrefix> prefixes_;
+    std::vector<std::vector<std::int64_t>> offsets_;
+    std::int64_t headersSeen_ = 0;
+};
+
+// Takes the first chunks of the walk's video and sound streams from its movie lists, in file
+// order, reading only data that lies inside the file, and stops as soon as each of those
+// streams has kMaxChunks chunks or kMaxBytes bytes, or kMaxHeaders headers were looked at, or
+// the movie lists cannot be followed. A chunk that would take a stream past kMaxBytes is cut
+// there. Throws ReadError when the source fails.
+FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk);
+
+}  // namespace strovanik::container
