@@ -82,7 +82,7 @@ for name in "${files[@]}"; do
 done
 
 python3 - "$work" "${files[@]}" <<'PY'
-import json, sys
+import base64, json, sys
 
 work, names = sys.argv[1], sys.argv[2:]
 
@@ -133,6 +133,8 @@ for name in names:
         checks.append(("mode", ours.get("mode"), mi["BitRate_Mode"], "mediainfo"))
     if mi.get("Encoded_Library") or ours.get("encoder"):
         library = mi.get("Encoded_Library", "")
+        if isinstance(library, dict):  # bytes mediainfo could not put into text, in base64
+            library = base64.b64decode(library.get("#value", "")).decode("latin-1")
         # mediainfo keeps whatever follows LAME's name in a frame's spare bits (its filler
         # bytes); the name is what is compared.
         if ours.get("encoder") and library.startswith(ours["encoder"]) and library != ours["encoder"]:
