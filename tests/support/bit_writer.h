@@ -9,8 +9,9 @@ namespace strovanik::testing {
 
 class BitWriter {
 public:
-    BitWriter& bits(std::uint32_t value, int count) {
-        for (int i = count - 1; i >= 0; --i) bit((value >> i) & 1);
+    // count may pass 32: the value's bits above its own width are zero.
+    BitWriter& bits(std::uint64_t value, int count) {
+        for (int i = count - 1; i >= 0; --i) bit(i < 64 ? static_cast<int>((value >> i) & 1) : 0);
         return *this;
     }
     BitWriter& flag(bool value) { return bits(value ? 1 : 0, 1); }
