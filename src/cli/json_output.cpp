@@ -4,12 +4,12 @@ namespace strovanik::cli {
 
 Record fileRecord(const FileAnalysis& analysis, report::ReportLayout layout, RecordShape shape) {
     const RecordContext context{analysis, layout, shape};
-    Record r;
+    ObjectBuilder r(recordFields().size());
     for (const RecordField& field : recordFields()) {
         if (!field.inShape(shape)) continue;
-        if (FieldValue value = field.value(context)) r[std::string(field.key)] = std::move(*value);
+        if (FieldValue value = field.value(context)) r.add(field.key, std::move(*value));
     }
-    return r;
+    return r.take();
 }
 
 std::string compactJson(const Record& record) {

@@ -38,65 +38,68 @@ std::string_view channelClassName(report::ChannelClass channelClass) {
 }
 
 Record mainHeaderRecord(const container::AviMainHeader& h) {
-    Record r;
-    r["dwMicroSecPerFrame"] = h.dwMicroSecPerFrame;
-    r["dwMaxBytesPerSec"] = h.dwMaxBytesPerSec;
-    r["dwPaddingGranularity"] = h.dwPaddingGranularity;
-    r["dwFlags"] = h.dwFlags;
-    r["dwTotalFrames"] = h.dwTotalFrames;
-    r["dwInitialFrames"] = h.dwInitialFrames;
-    r["dwStreams"] = h.dwStreams;
-    r["dwSuggestedBufferSize"] = h.dwSuggestedBufferSize;
-    r["dwWidth"] = h.dwWidth;
-    r["dwHeight"] = h.dwHeight;
-    r["dwReserved"] = h.dwReserved;
-    return r;
+    ObjectBuilder r(11);
+    r.add("dwMicroSecPerFrame", h.dwMicroSecPerFrame);
+    r.add("dwMaxBytesPerSec", h.dwMaxBytesPerSec);
+    r.add("dwPaddingGranularity", h.dwPaddingGranularity);
+    r.add("dwFlags", h.dwFlags);
+    r.add("dwTotalFrames", h.dwTotalFrames);
+    r.add("dwInitialFrames", h.dwInitialFrames);
+    r.add("dwStreams", h.dwStreams);
+    r.add("dwSuggestedBufferSize", h.dwSuggestedBufferSize);
+    r.add("dwWidth", h.dwWidth);
+    r.add("dwHeight", h.dwHeight);
+    r.add("dwReserved", h.dwReserved);
+    return r.take();
 }
 
 // The stream header and the stream format chunk's header, the same in both views.
-Record streamHeaderRecord(const AviStreamRecord& s) {
-    Record r;
-    r["fccType"] = container::fourCcText(s.fccType());
-    r["fccHandler"] = container::fourCcText(s.fccHandler());
-    r["dwFlags"] = s.dwFlags();
-    r["dwPriorityLanguage"] = s.dwPriorityLanguage();
-    r["dwInitialFrames"] = s.dwInitialFrames();
-    r["dwScale"] = s.dwScale();
-    r["dwRate"] = s.dwRate();
-    r["dwStart"] = s.dwStart();
-    r["dwLength"] = s.dwLength();
-    r["dwSuggestedBufferSize"] = s.dwSuggestedBufferSize();
-    r["dwQuality"] = s.dwQuality();
-    r["dwSampleSize"] = s.dwSampleSize();
-    r["rcFrameLeftTop"] = s.rcFrameLeftTop();
-    r["rcFrameRightBottom"] = s.rcFrameRightBottom();
-    r["strfId"] = container::fourCcText(s.strfId());
-    r["strfSize"] = s.strfSize();
-    return r;
+constexpr std::size_t kStreamHeaderFields = 16;
+constexpr std::size_t kStreamFormatFields = 7;
+
+void addStreamHeader(ObjectBuilder& r, const AviStreamRecord& s) {
+    r.add("fccType", container::fourCcText(s.fccType()));
+    r.add("fccHandler", container::fourCcText(s.fccHandler()));
+    r.add("dwFlags", s.dwFlags());
+    r.add("dwPriorityLanguage", s.dwPriorityLanguage());
+    r.add("dwInitialFrames", s.dwInitialFrames());
+    r.add("dwScale", s.dwScale());
+    r.add("dwRate", s.dwRate());
+    r.add("dwStart", s.dwStart());
+    r.add("dwLength", s.dwLength());
+    r.add("dwSuggestedBufferSize", s.dwSuggestedBufferSize());
+    r.add("dwQuality", s.dwQuality());
+    r.add("dwSampleSize", s.dwSampleSize());
+    r.add("rcFrameLeftTop", s.rcFrameLeftTop());
+    r.add("rcFrameRightBottom", s.rcFrameRightBottom());
+    r.add("strfId", container::fourCcText(s.strfId()));
+    r.add("strfSize", s.strfSize());
 }
 
 Record videoStreamRecord(const AviStreamRecord& s) {
-    Record r = streamHeaderRecord(s);
-    r["biSizeLow"] = s.biSizeLow();
-    r["biSizeHigh"] = s.biSizeHigh();
-    r["biWidth"] = s.biWidth();
-    r["biHeight"] = s.biHeight();
-    r["biPlanes"] = s.biPlanes();
-    r["biBitCount"] = s.biBitCount();
-    r["biCompression"] = container::fourCcText(s.biCompression());
-    return r;
+    ObjectBuilder r(kStreamHeaderFields + kStreamFormatFields);
+    addStreamHeader(r, s);
+    r.add("biSizeLow", s.biSizeLow());
+    r.add("biSizeHigh", s.biSizeHigh());
+    r.add("biWidth", s.biWidth());
+    r.add("biHeight", s.biHeight());
+    r.add("biPlanes", s.biPlanes());
+    r.add("biBitCount", s.biBitCount());
+    r.add("biCompression", container::fourCcText(s.biCompression()));
+    return r.take();
 }
 
 Record audioStreamRecord(const AviStreamRecord& s) {
-    Record r = streamHeaderRecord(s);
-    r["wFormatTag"] = s.wFormatTag();
-    r["nChannels"] = s.nChannels();
-    r["nSamplesPerSec"] = s.nSamplesPerSec();
-    r["nAvgBytesPerSec"] = s.nAvgBytesPerSec();
-    r["nBlockAlign"] = s.nBlockAlign();
-    r["wBitsPerSample"] = s.wBitsPerSample();
-    r["cbSizeAndExtra"] = container::fourCcText(s.cbSizeAndExtra());
-    return r;
+    ObjectBuilder r(kStreamHeaderFields + kStreamFormatFields);
+    addStreamHeader(r, s);
+    r.add("wFormatTag", s.wFormatTag());
+    r.add("nChannels", s.nChannels());
+    r.add("nSamplesPerSec", s.nSamplesPerSec());
+    r.add("nAvgBytesPerSec", s.nAvgBytesPerSec());
+    r.add("nBlockAlign", s.nBlockAlign());
+    r.add("wBitsPerSample", s.wBitsPerSample());
+    r.add("cbSizeAndExtra", container::fourCcText(s.cbSizeAndExtra()));
+    return r.take();
 }
 
 Record valueOrNull(const auto& value) { return value ? Record(*value) : Record(nullptr); }
@@ -330,9 +333,9 @@ Record findingsRecord(const report::Inspection& in) {
 Record streamsRecord(const report::Inspection& in) {
     Record list = Record::array();
     for (const report::StreamFacts& s : in.streams) {
-        Record r;
-        for (const StreamField& field : streamFields()) r[std::string(field.key)] = field.value(s);
-        list.push_back(std::move(r));
+        ObjectBuilder r(streamFields().size());
+        for (const StreamField& field : streamFields()) r.add(field.key, field.value(s));
+        list.push_back(r.take());
     }
     return list;
 }
@@ -346,35 +349,37 @@ Record encoderRecord(const std::optional<bitstream::EncoderName>& e) {
 
 // What the stream's first frames are, with the keys of its kind: null where nothing was
 // identified, each figure null where the frames do not say.
+// The keys of a video stream's bitstream object, the larger of the two kinds.
+constexpr std::size_t kBitstreamFields = 14;
+
 Record bitstreamRecord(const StreamFacts& s) {
     if (!s.bitstream) return Record(nullptr);
     const bitstream::StreamIdentity& b = *s.bitstream;
-    Record r;
-    r["format"] = b.format;
-    r["profile"] = valueOrNull(b.profile);
+    ObjectBuilder r(kBitstreamFields);
+    r.add("format", b.format);
+    r.add("profile", valueOrNull(b.profile));
     if (report::isVideoFormat(b.format)) {
-        r["encoder"] = encoderRecord(b.encoder);
-        r["settings"] = valueOrNull(b.settings);
-        r["bFrames"] = valueOrNull(b.bFrames);
-        r["packedBitstream"] = valueOrNull(b.packedBitstream);
-        r["quarterPel"] = valueOrNull(b.quarterPel);
-        r["gmcWarpPoints"] = valueOrNull(b.gmcWarpPoints);
-        r["interlaced"] = valueOrNull(b.interlaced);
-        r["refFrames"] = valueOrNull(b.refFrames);
-        r["cabac"] = valueOrNull(b.cabac);
-        r["width"] = valueOrNull(b.width);
-        r["height"] = valueOrNull(b.height);
+        r.add("encoder", encoderRecord(b.encoder));
+        r.add("settings", valueOrNull(b.settings));
+        r.add("bFrames", valueOrNull(b.bFrames));
+        r.add("packedBitstream", valueOrNull(b.packedBitstream));
+        r.add("quarterPel", valueOrNull(b.quarterPel));
+        r.add("gmcWarpPoints", valueOrNull(b.gmcWarpPoints));
+        r.add("interlaced", valueOrNull(b.interlaced));
+        r.add("refFrames", valueOrNull(b.refFrames));
+        r.add("cabac", valueOrNull(b.cabac));
+        r.add("width", valueOrNull(b.width));
+        r.add("height", valueOrNull(b.height));
     } else {
-        r["bitrateMode"] =
-            b.bitrateMode ? Record(bitrateModeName(*b.bitrateMode)) : Record(nullptr);
-        r["bitrateKbps"] = valueOrNull(b.bitrateKbps);
-        r["channels"] = valueOrNull(b.channels);
-        r["channelLayout"] = valueOrNull(b.channelLayout);
-        r["sampleRate"] = valueOrNull(b.sampleRate);
-        r["encoder"] = encoderRecord(b.encoder);
+        r.add("bitrateMode", b.bitrateMode ? Record(bitrateModeName(*b.bitrateMode)) : Record(nullptr));
+        r.add("bitrateKbps", valueOrNull(b.bitrateKbps));
+        r.add("channels", valueOrNull(b.channels));
+        r.add("channelLayout", valueOrNull(b.channelLayout));
+        r.add("sampleRate", valueOrNull(b.sampleRate));
+        r.add("encoder", encoderRecord(b.encoder));
     }
-    r["framesRead"] = b.framesRead;
-    return r;
+    r.add("framesRead", b.framesRead);
+    return r.take();
 }
 
 constexpr InspectionField kInspectionFields[] = {
@@ -414,11 +419,9 @@ std::span<const InspectionField> inspectionFields() { return kInspectionFields; 
 std::span<const StreamField> streamFields() { return kStreamFields; }
 
 Record inspectionRecord(const report::Inspection& inspection) {
-    Record r;
-    for (const InspectionField& field : kInspectionFields) {
-        r[std::string(field.key)] = field.value(inspection);
-    }
-    return r;
+    ObjectBuilder r(std::size(kInspectionFields));
+    for (const InspectionField& field : kInspectionFields) r.add(field.key, field.value(inspection));
+    return r.take();
 }
 
 }  // namespace strovanik::cli

@@ -17,6 +17,23 @@ namespace strovanik::cli {
 // Keys keep the order in which they are written, so that "path" comes first.
 using Record = nlohmann::ordered_json;
 
+// Fills a record's object whose keys are each written once, in order: without the look-up
+// that `operator[]` makes for every key, and in one allocation for `count` keys. A batch
+// writes one record per file, so this is most of what a small file costs.
+class ObjectBuilder {
+public:
+    explicit ObjectBuilder(std::size_t count) { pairs().reserve(count); }
+    void add(std::string_view key, Record value) {
+        pairs().emplace_back(std::string(key), std::move(value));
+    }
+    Record take() { return std::move(record_); }
+
+private:
+    using Pairs = std::vector<std::pair<const std::string, Record>>;
+    Pairs& pairs() { return *record_.get_ptr<Record::object_t*>(); }
+    Record record_ = Record::object();
+};
+
 enum class RecordShape {
     Full,   // --format json and jsonl: the report, the records, the figures, "inspection"
     Row,    // a row of a table: the figures and the inspection's file figures, no report

@@ -55,11 +55,16 @@ FileSource::OpenResult FileSource::open(std::string_view utf8Path) {
 std::size_t FileSource::readAt(std::int64_t offset, std::span<std::uint8_t> out) {
     if (offset < 0 || offset >= size_ || out.empty()) return 0;
     stream_.clear();
-    stream_.seekg(offset, std::ios::beg);
-    if (!stream_) throw ReadError("cannot seek in the file");
+    if (offset != at_) {
+        at_ = -1;
+        stream_.seekg(offset, std::ios::beg);
+        if (!stream_) throw ReadError("cannot seek in the file");
+    }
     stream_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
     const auto got = static_cast<std::size_t>(stream_.gcount());
     if (stream_.bad()) throw ReadError("the file cannot be read");
+    // A short read leaves the stream at its end, with its state to be cleared: seek again.
+    at_ = got == out.size() ? offset + static_cast<std::int64_t>(got) : -1;
     bytesRead_ += static_cast<std::int64_t>(got);
     return got;
 }

@@ -33,10 +33,13 @@ public:
 
 private:
     FileSource(std::ifstream stream, std::int64_t size)
-        : stream_(std::move(stream)), size_(size) {}
+        : stream_(std::move(stream)), size_(size), at_(size) {}
 
     std::ifstream stream_;
     std::int64_t size_;
+    // Where the stream stands after the last read, or -1 when that is not known: a read that
+    // goes on from there needs no seek, which a batch of small files would pay for each file.
+    std::int64_t at_;
     std::int64_t bytesRead_ = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "report/analysis.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -73,12 +74,17 @@ void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, F
 // where it always did.
 constexpr std::int64_t kReadWholeUpTo = 64 * 1024;
 
-std::optional<container::MemorySource> readWholeIfSmall(container::ByteSource& source) {
+std::optional<container::MemorySource> readWholeIfSmall(container::ByteSource& source,
+                                                        std::span<const std::uint8_t> first) {
     const std::int64_t size = source.size();
     if (size > kReadWholeUpTo) return std::nullopt;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    // The first bytes were read already; the rest follows them in the file, with no seek.
+    const std::size_t known = std::min(bytes.size(), first.size());
+    std::copy_n(first.begin(), known, bytes.begin());
     try {
-        container::readPadded(source, 0, bytes);
+        container::readPadded(source, static_cast<std::int64_t>(known),
+                              std::span(bytes).subspan(known));
     } catch (const container::ReadError&) {
         return std::nullopt;
     }
@@ -112,7 +118,7 @@ FileResult examine(container::ByteSource& source, const AnalysisRequest& request
             outcome.status = Outcome::Status::Refused;
             return result;
         }
-        whole = readWholeIfSmall(source);
+        whole = readWholeIfSmall(source, first);
         if (whole) avi = &*whole;
         analyseAvi(*avi, request, result);
     } catch (const container::ReadError& error) {
