@@ -70,7 +70,10 @@ std::optional<StreamIdentity> identifyAudio(const StreamPrefix& prefix,
         if (auto pcm = identifyPcm(*format)) return pcm;
     }
 
+    std::size_t total = 0;
+    for (const auto& chunk : prefix.chunks) total += chunk.size();
     std::vector<std::uint8_t> bytes;
+    bytes.reserve(std::min(total, kMaxSoundBytes));
     for (const auto& chunk : prefix.chunks) {
         const std::size_t room = kMaxSoundBytes - bytes.size();
         bytes.insert(bytes.end(), chunk.begin(),

@@ -215,7 +215,8 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
 
     BatchWriter writer(settings, count, out, err);
     writer.begin();
-    const unsigned jobs = settings.jobs != 0 ? settings.jobs : defaultJobs();
+    // One file needs no count of the processors, which costs the system a look-up.
+    const unsigned jobs = count == 1 ? 1u : settings.jobs != 0 ? settings.jobs : defaultJobs();
     const auto produce = [&](const std::string& path) {
         const FileInHand inHand(path);
         FileOutput output = settings.format == OutputFormat::Text && !settings.check
@@ -228,7 +229,7 @@ int runBatch(const std::vector<std::string>& paths, const BatchSettings& setting
         writer.add(i, std::move(output));
     };
     try {
-        runInOrderFrom<FileOutput>([&feed] { return feed.next(); }, count == 1 ? 1u : jobs,
+        runInOrderFrom<FileOutput>([&feed] { return feed.next(); }, jobs,
                                    kWindowPerWorker * jobs, produce, consume);
     } catch (...) {
         writer.handOn();

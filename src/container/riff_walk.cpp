@@ -14,7 +14,7 @@ namespace strovanik::container {
 
 namespace {
 
-constexpr std::int64_t kIndexBlock = 64 * 1024;
+constexpr std::int64_t kIndexBlock = 16 * 1024;
 constexpr std::int64_t kInfoTextLimit = 1024;  // the longest text chunk kept
 constexpr std::int64_t kSampledEntries = 16;   // index entries checked against their chunk
 // What the walk keeps of lists that may repeat, whatever the file claims: stream numbers have

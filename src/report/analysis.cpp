@@ -69,8 +69,7 @@ void analyseAvi(container::ByteSource& source, const AnalysisRequest& request, F
 
 // A small AVI file is read once, whole, so that the header scan and the walk read memory
 // instead of the file a few times each; a batch of small files spends most of its time in
-// those reads otherwise. No more is read than the scan's first block would read anyway. A
-// file whose whole read fails is read piece by piece as before, so that a read fault shows
+// those reads otherwise. A file whose whole read fails is read piece by piece as before, so that a read fault shows
 // where it always did.
 constexpr std::int64_t kReadWholeUpTo = 64 * 1024;
 

@@ -178,7 +178,8 @@ std::string kbpsText(double kbps) {
 }
 
 // Whether the report's "(VBR)" mark holds: frame headers decide where the format has them,
-// chunk sizes only where it has none (or the frames are none known here).
+// chunk sizes only where it has none (or the frames are none known here) and its frames are of
+// one length at a constant rate.
 void findBitrateMode(const WalkedStream& s, const std::optional<bitstream::StreamIdentity>& id,
                      int soundNumber, Findings& out) {
     const bool marked = !DerivedMeasures::vbrMark(s.record).empty();
@@ -195,6 +196,9 @@ void findBitrateMode(const WalkedStream& s, const std::optional<bitstream::Strea
         }
         return;
     }
+    // AAC's frames differ in length at any rate control, its bit reservoir evening them out,
+    // and they carry no rate of their own: neither its chunks nor its frames tell the mode.
+    if (id && id->format == "aac") return;
     if (s.sizedChunks < 2) return;
     const bool varies = container::chunkSizesVary(s);
     if (marked == varies) return;

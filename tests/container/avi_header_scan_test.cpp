@@ -689,19 +689,19 @@ Bytes randomList(std::mt19937& random, PlantKind kind) {
     return {};
 }
 
-// Files with one list of each kind planted near the 64 KiB block edges (before, across and
+// Files with one list of each kind planted near the 16 KiB block edges (before, across and
 // after an edge), each kind landing in its own field, so that a record read wrongly at any
 // one of them shows in the result.
 TEST(AviHeaderScan, BlockReadsFindWhatAByteByByteSearchFinds) {
     std::mt19937 random(20040506);
-    constexpr std::size_t kBlock = 64 * 1024;
+    constexpr std::size_t kBlock = 16 * 1024;
     const std::vector<PlantKind> kinds = {PlantKind::Header, PlantKind::Video, PlantKind::Audio,
                                           PlantKind::Audio,  PlantKind::Odml,  PlantKind::Other};
     for (int round = 0; round < 120; ++round) {
         // Mostly small files; now and then one that runs past the scan limit, with lists
         // planted near it.
         const bool large = round % 40 == 0;
-        const std::size_t edges = large ? 46 : 2 + random() % 8;
+        const std::size_t edges = large ? 183 : 2 + random() % 8;
         const std::size_t length =
             large ? 3'000'000 + random() % 300 : edges * kBlock + random() % kBlock;
         Bytes file(length);
@@ -809,13 +809,13 @@ TEST(AviHeaderScan, ReadsLittleMoreThanTheSearchNeeds) {
     plan.movieBytes = 4'000'000;  // the movie data is never read
     CountingSource source(buildAvi(plan));
     ASSERT_TRUE(scanAviHeaders(source).has_value());
-    EXPECT_LE(source.read, 64 * 1024 + 128);
+    EXPECT_LE(source.read, 16 * 1024 + 128);
 
     // Without a movie list the whole window is read, and no more.
     CountingSource noMovie(Bytes(5'000'000, 0));
     ASSERT_TRUE(scanAviHeaders(noMovie).has_value());
     EXPECT_GE(noMovie.read, kScanLimit);
-    EXPECT_LE(noMovie.read, kScanLimit + 128 * (kScanLimit / (64 * 1024) + 1));
+    EXPECT_LE(noMovie.read, kScanLimit + 128 * (kScanLimit / (16 * 1024) + 1));
 }
 
 class FailingSource final : public ByteSource {

@@ -41,8 +41,8 @@ Bytes repeated(const Bytes& unit, std::size_t length) {
 
 TEST(PathologicalFiles, TheScanReadsEveryPatternInFewReads) {
     constexpr std::size_t kLength = 3'200'000;
-    // The search reads 46 blocks of 64 KiB to cover 3,000,000 positions.
-    constexpr int kBlockReads = 46;
+    // The search reads 184 blocks of 16 KiB to cover 3,000,000 positions.
+    constexpr int kBlockReads = 184;
     struct Case {
         const char* what;
         Bytes body;
