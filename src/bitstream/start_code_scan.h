@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 // MPEG-4 Visual and H.264 as AVI holds them are runs of units, each behind a start code
 // 00 00 01 and a byte that says what the unit is.
@@ -23,5 +24,15 @@ struct StartCodeUnit {
 // calls ends with the span.
 std::optional<StartCodeUnit> nextStartCodeUnit(std::span<const std::uint8_t> bytes,
                                                std::size_t& from);
+
+// How much of a picture the parsers read: its headers lie in its first few dozen bytes.
+inline constexpr std::size_t kPictureHead = 512;
+
+// Appends to `out` the part of a video chunk that the parsers read: every unit whole from its
+// start code, except a unit that may be a picture (an MPEG-4 VOP, an H.264 slice), which keeps
+// its first kPictureHead bytes, and the bytes before the first start code, which keep as many.
+// The parsers find the same units, with the same headers, at the same place at the chunk's
+// start, in what is kept; a chunk of a long picture keeps a few hundred bytes of it.
+void appendReadPart(std::span<const std::uint8_t> chunk, std::vector<std::uint8_t>& out);
 
 }  // namespace strovanik::bitstream

@@ -67,6 +67,8 @@ struct StreamIdentity {
     std::optional<int> sampleRate;
     std::optional<int> bitsPerSample;          // PCM
     std::optional<std::uint32_t> channelMask;  // PCM in WAVE_FORMAT_EXTENSIBLE
+
+    bool operator==(const StreamIdentity&) const = default;
 };
 
 // The video stream's identity, or nothing when its bytes are none of the formats known here.

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -22,6 +23,8 @@ public:
     // Reads up to out.size() bytes at a 0-based offset and returns how many were read;
     // fewer only at the end of the data. Throws ReadError when the data cannot be read.
     virtual std::size_t readAt(std::int64_t offset, std::span<std::uint8_t> out) = 0;
+    // All of the data, where it is held in memory already; nothing otherwise.
+    virtual std::optional<std::span<const std::uint8_t>> held() const { return std::nullopt; }
 };
 
 // Fills `out` with the bytes at `offset`. Bytes that lie outside the data (past its end,
@@ -34,6 +37,7 @@ public:
     explicit MemorySource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
     std::int64_t size() const override { return static_cast<std::int64_t>(bytes_.size()); }
     std::size_t readAt(std::int64_t offset, std::span<std::uint8_t> out) override;
+    std::optional<std::span<const std::uint8_t>> held() const override { return bytes_; }
 
 private:
     std::vector<std::uint8_t> bytes_;

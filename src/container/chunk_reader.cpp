@@ -21,7 +21,7 @@ bool isDigit(std::uint8_t b) { return b >= '0' && b <= '9'; }
 }  // namespace
 
 ChunkReader::ChunkReader(ByteSource& source, const WalkLimits& limits)
-    : source_(source), limits_(limits), fileSize_(source.size()) {}
+    : source_(source), limits_(limits), fileSize_(source.size()), held_(source.held()) {}
 
 bool ChunkReader::read(std::int64_t offset, std::span<std::uint8_t> out) {
     const auto length = static_cast<std::int64_t>(out.size());
@@ -35,7 +35,11 @@ bool ChunkReader::read(std::int64_t offset, std::span<std::uint8_t> out) {
         }
         return false;
     }
-    if (length <= kHeaderBlock) {
+    if (held_) {
+        // Data in memory needs no blocks: the bytes are taken from where they are.
+        std::copy_n(held_->begin() + offset, out.size(), out.begin());
+        bytesRead_ += length;
+    } else if (length <= blockSize_) {
         readCached(offset, out);
     } else {
         readPadded(source_, offset, out);
@@ -48,16 +52,21 @@ bool ChunkReader::read(std::int64_t offset, std::span<std::uint8_t> out) {
 void ChunkReader::readCached(std::int64_t offset, std::span<std::uint8_t> out) {
     const auto length = static_cast<std::int64_t>(out.size());
     if (offset < blockStart_ || length > blockStart_ + blockLength_ - offset) {
-        const bool jumped = offset - (blockStart_ + blockLength_) > kHeaderBlock;
+        const bool jumped = offset - (blockStart_ + blockLength_) > blockSize_;
         blockStart_ = offset;
         blockLength_ =
-            std::min(std::max(length, jumped ? kHeaderRead : kHeaderBlock), fileSize_ - offset);
+            std::min(std::max(length, jumped ? kHeaderRead : blockSize_), fileSize_ - offset);
+        if (static_cast<std::int64_t>(block_.size()) < blockLength_) {
+            block_.resize(static_cast<std::size_t>(blockLength_));
+        }
         readPadded(source_, blockStart_,
                    std::span(block_.data(), static_cast<std::size_t>(blockLength_)));
         bytesRead_ += blockLength_;
     }
     std::copy_n(block_.data() + (offset - blockStart_), out.size(), out.begin());
 }
+
+void ChunkReader::readBlocksOf(std::int64_t length) { blockSize_ = std::max(length, kHeaderRead); }
 
 bool ChunkReader::step(std::int64_t at) {
     if (exhausted_) return false;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "container/byte_source.h"
 #include "container/four_cc.h"
@@ -79,13 +80,20 @@ public:
         return chunk.size <= fileSize_ - chunk.dataAt();
     }
 
+    // Reads of chunk headers take `length` bytes with them from now on, and the bytes they hold
+    // serve later reads of that length or less: for a pass that wants the chunks' data too, so
+    // that each stretch of the file is read once. The walk's own reads take kHeaderBlock.
+    void readBlocksOf(std::int64_t length);
+
     // Whether some chunk met so far runs past the end of the file.
     bool endsInsideChunk() const { return endsInsideChunk_; }
     std::int64_t steps() const { return steps_; }
     std::int64_t bytesRead() const { return bytesRead_; }
 
-private:
+    // What a read of chunk headers takes with it, unless told otherwise.
     static constexpr std::int64_t kHeaderBlock = 4096;
+
+private:
 
     void readCached(std::int64_t offset, std::span<std::uint8_t> out);
 
@@ -98,7 +106,9 @@ private:
     bool exhausted_ = false;
     bool endsInsideChunk_ = false;
     std::int64_t bytesRead_ = 0;
-    std::array<std::uint8_t, kHeaderBlock> block_{};
+    std::optional<std::span<const std::uint8_t>> held_;  // the source's data, if in memory
+    std::int64_t blockSize_ = kHeaderBlock;
+    std::vector<std::uint8_t> block_;  // made at the first read that needs it
     std::int64_t blockStart_ = 0;
     std::int64_t blockLength_ = 0;
 };

@@ -2,16 +2,11 @@
 
 #include <algorithm>
 
+#include "bitstream/start_code_scan.h"
+
 namespace strovanik::container {
 
 namespace {
-
-// A stream's chunk to be read: where its data starts and how much of it is taken.
-struct Placement {
-    std::size_t stream = 0;
-    std::int64_t at = 0;
-    std::int64_t length = 0;
-};
 
 struct Budget {
     std::size_t chunks = 0;
@@ -23,37 +18,12 @@ struct Budget {
     }
 };
 
-// Where the chunks lie, from their headers alone: no data is read yet.
-std::vector<Placement> placeChunks(ChunkReader& reader, const RiffWalk& walk,
-                                   std::int64_t& headersSeen) {
-    std::vector<Budget> budgets(walk.streams.size());
-    std::size_t open = 0;
-    for (std::size_t i = 0; i < walk.streams.size(); ++i) {
-        const AviStreamRecord& r = walk.streams[i].record;
-        budgets[i].wanted = isVideoStream(r) || isSoundStream(r);
-        if (budgets[i].wanted) ++open;
-    }
-    std::vector<Placement> placements;
-    MovieChunks chunks(reader, walk.movieLists);
-    while (open > 0 && headersSeen < FirstFrames::kMaxHeaders) {
-        const auto chunk = chunks.next();
-        if (!chunk || chunks.trouble() != WalkTrouble::None) break;
-        ++headersSeen;
-        if (!chunk->stream || static_cast<std::size_t>(*chunk->stream) >= budgets.size()) {
-            continue;
-        }
-        const auto stream = static_cast<std::size_t>(*chunk->stream);
-        Budget& budget = budgets[stream];
-        if (budget.full() || chunk->presentSize <= 0) continue;
-        const std::int64_t length =
-            std::min(chunk->presentSize, FirstFrames::kMaxBytes - budget.bytes);
-        placements.push_back({stream, chunk->dataAt, length});
-        ++budget.chunks;
-        budget.bytes += length;
-        if (budget.full()) --open;
-    }
-    return placements;
-}
+// Where a chunk's kept bytes lie in the buffer, for the views made once it is complete.
+struct Kept {
+    std::size_t stream = 0;
+    std::size_t at = 0;
+    std::size_t length = 0;
+};
 
 }  // namespace
 
@@ -67,49 +37,70 @@ std::span<const std::int64_t> FirstFrames::offsets(std::size_t stream) const {
     return offsets_[stream];
 }
 
+std::span<const std::int64_t> FirstFrames::lengths(std::size_t stream) const {
+    if (stream >= lengths_.size()) return {};
+    return lengths_[stream];
+}
+
 FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk) {
     FirstFrames frames;
-    frames.prefixes_.resize(walk.streams.size());
-    frames.offsets_.resize(walk.streams.size());
-    const std::vector<Placement> placements = placeChunks(reader, walk, frames.headersSeen_);
-    if (placements.empty()) return frames;
+    const std::size_t streams = walk.streams.size();
+    frames.prefixes_.resize(streams);
+    frames.offsets_.resize(streams);
+    frames.lengths_.resize(streams);
 
-    // Runs of chunks close together, each read in one piece: a typical file's first frames
-    // lie side by side, so a few reads take them all.
-    struct Run {
-        std::int64_t at = 0;
-        std::int64_t end = 0;
-        std::size_t bufferAt = 0;
-    };
-    std::vector<Run> runs;
-    std::vector<std::size_t> runOf(placements.size());
-    std::size_t total = 0;
-    for (std::size_t i = 0; i < placements.size(); ++i) {
-        const Placement& p = placements[i];
-        if (runs.empty() || p.at < runs.back().end ||
-            p.at - runs.back().end > FirstFrames::kJoinGap) {
-            if (!runs.empty()) total += static_cast<std::size_t>(runs.back().end - runs.back().at);
-            runs.push_back({p.at, p.at + p.length, total});
+    std::vector<Budget> budgets(streams);
+    std::vector<bool> video(streams);
+    std::size_t open = 0;
+    for (std::size_t i = 0; i < streams; ++i) {
+        const AviStreamRecord& r = walk.streams[i].record;
+        video[i] = isVideoStream(r);
+        budgets[i].wanted = video[i] || isSoundStream(r);
+        if (budgets[i].wanted) ++open;
+    }
+    // No more is ever kept than is read, at most kMaxBytes a stream and the file's length in
+    // all: room for that is set aside once, and only the part written to is ever touched.
+    frames.bytes_.reserve(static_cast<std::size_t>(
+        std::min(static_cast<std::int64_t>(open) * FirstFrames::kMaxBytes, reader.fileSize())));
+    std::vector<Kept> kept;
+
+    // Headers and data in one pass, through blocks that take the data after each header with
+    // it: a typical file's first frames lie side by side, and each stretch is read once.
+    reader.readBlocksOf(FirstFrames::kReadPiece);
+    std::vector<std::uint8_t> data;
+    MovieChunks chunks(reader, walk.movieLists);
+    while (open > 0 && frames.headersSeen_ < FirstFrames::kMaxHeaders) {
+        const auto chunk = chunks.next();
+        if (!chunk || chunks.trouble() != WalkTrouble::None) break;
+        ++frames.headersSeen_;
+        if (!chunk->stream || static_cast<std::size_t>(*chunk->stream) >= streams) continue;
+        const auto stream = static_cast<std::size_t>(*chunk->stream);
+        Budget& budget = budgets[stream];
+        if (budget.full() || chunk->presentSize <= 0) continue;
+        const std::int64_t length =
+            std::min(chunk->presentSize, FirstFrames::kMaxBytes - budget.bytes);
+        data.resize(static_cast<std::size_t>(length));
+        reader.read(chunk->dataAt, data);
+
+        Kept k{stream, frames.bytes_.size(), 0};
+        if (video[stream]) {
+            bitstream::appendReadPart(data, frames.bytes_);
         } else {
-            runs.back().end = std::max(runs.back().end, p.at + p.length);
+            frames.bytes_.insert(frames.bytes_.end(), data.begin(), data.end());
         }
-        runOf[i] = runs.size() - 1;
+        k.length = frames.bytes_.size() - k.at;
+        kept.push_back(k);
+        frames.offsets_[stream].push_back(chunk->dataAt);
+        frames.lengths_[stream].push_back(length);
+        ++budget.chunks;
+        budget.bytes += length;
+        if (budget.full()) --open;
     }
-    total += static_cast<std::size_t>(runs.back().end - runs.back().at);
+    reader.readBlocksOf(ChunkReader::kHeaderBlock);
 
-    frames.bytes_.resize(total);
-    for (const Run& run : runs) {
-        reader.read(run.at, std::span(frames.bytes_)
-                                .subspan(run.bufferAt, static_cast<std::size_t>(run.end - run.at)));
-    }
-    for (std::size_t i = 0; i < placements.size(); ++i) {
-        const Placement& p = placements[i];
-        const Run& run = runs[runOf[i]];
-        const std::size_t at = run.bufferAt + static_cast<std::size_t>(p.at - run.at);
-        frames.prefixes_[p.stream].chunks.push_back(
-            std::span<const std::uint8_t>(frames.bytes_)
-                .subspan(at, static_cast<std::size_t>(p.length)));
-        frames.offsets_[p.stream].push_back(p.at);
+    for (const Kept& k : kept) {
+        frames.prefixes_[k.stream].chunks.push_back(
+            std::span<const std::uint8_t>(frames.bytes_).subspan(k.at, k.length));
     }
     return frames;
 }

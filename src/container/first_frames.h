@@ -11,7 +11,9 @@
 
 // The first chunks of each video and sound stream, read after the walk through the same
 // reader, for the bitstream parsers to tell what the streams hold. Only a bounded prefix is
-// read: the parsers need a few frames, and every face of the inspection pays for them.
+// read: the parsers need a few frames, and every face of the inspection pays for them. Of a
+// video chunk only what the parsers read is kept (its units' headers, not its pictures), so
+// that what is held stays small however large the pictures.
 namespace strovanik::container {
 
 class FirstFrames {
@@ -24,8 +26,9 @@ public:
     // stream with few chunks (or none, where the movie list holds one stream only) makes the
     // reader walk the whole of a large file.
     static constexpr std::int64_t kMaxHeaders = 4096;
-    // Taken chunks this close together are read in one piece, the bytes between them with them.
-    static constexpr std::int64_t kJoinGap = 4096;
+    // Chunk headers are read with the kReadPiece bytes after them, which hold the data of the
+    // chunks that follow; a larger chunk is read alone.
+    static constexpr std::int64_t kReadPiece = 32 * 1024;
 
     FirstFrames() = default;
     FirstFrames(const FirstFrames&) = delete;
@@ -34,10 +37,13 @@ public:
     FirstFrames& operator=(FirstFrames&&) = default;
 
     // The prefix of stream `stream` of the walk, in file order; empty for a stream that is
-    // neither video nor sound, or has no chunk inside the file.
+    // neither video nor sound, or has no chunk inside the file. A sound chunk is held as the
+    // file has it, a video chunk as much of it as bitstream::appendReadPart keeps.
     const bitstream::StreamPrefix& prefix(std::size_t stream) const;
     // Where in the file each chunk of the prefix starts, chunk by chunk.
     std::span<const std::int64_t> offsets(std::size_t stream) const;
+    // How many bytes of each chunk were read there, chunk by chunk.
+    std::span<const std::int64_t> lengths(std::size_t stream) const;
 
     std::int64_t headersSeen() const { return headersSeen_; }
 
@@ -47,6 +53,7 @@ private:
     std::vector<std::uint8_t> bytes_;  // the prefixes' views point into it
     std::vector<bitstream::StreamPrefix> prefixes_;
     std::vector<std::vector<std::int64_t>> offsets_;
+    std::vector<std::vector<std::int64_t>> lengths_;
     std::int64_t headersSeen_ = 0;
 };
 
@@ -54,7 +61,8 @@ private:
 // order, reading only data that lies inside the file, and stops as soon as each of those
 // streams has kMaxChunks chunks or kMaxBytes bytes, or kMaxHeaders headers were looked at, or
 // the movie lists cannot be followed. A chunk that would take a stream past kMaxBytes is cut
-// there. Throws ReadError when the source fails.
+// there. What is held besides the prefixes is one block of kReadPiece bytes and one chunk.
+// Throws ReadError when the source fails.
 FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk);
 
 }  // namespace strovanik::container

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bitstream/start_code_scan.h"
 #include "container/avi_header_scan.h"
 #include "container/byte_source.h"
 #include "container/chunk_reader.h"
@@ -457,26 +458,41 @@ bool sameWalk(const container::RiffWalk& a, const container::RiffWalk& b) {
     return true;
 }
 
-// Each prefix within its bounds, every byte of it the file's own at the place it names.
-void checkFirstFrames(const container::FirstFrames& frames, std::size_t streams,
+// Each prefix within its bounds, every byte of it the file's own at the place it names: a sound
+// chunk as it is, a video chunk as much of it as the parsers read.
+void checkFirstFrames(const container::FirstFrames& frames, const container::RiffWalk& walk,
                       std::span<const std::uint8_t> file, Findings& findings) {
     using container::FirstFrames;
     findings.require(frames.headersSeen() <= FirstFrames::kMaxHeaders,
                      "more chunk headers looked at than the bound");
-    for (std::size_t i = 0; i <= streams; ++i) {
+    for (std::size_t i = 0; i <= walk.streams.size(); ++i) {
         const auto& chunks = frames.prefix(i).chunks;
         const auto offsets = frames.offsets(i);
-        findings.require(
-            chunks.size() <= FirstFrames::kMaxChunks && chunks.size() == offsets.size(),
-            "more chunks than the bound");
+        const auto lengths = frames.lengths(i);
+        findings.require(chunks.size() <= FirstFrames::kMaxChunks &&
+                             chunks.size() == offsets.size() && chunks.size() == lengths.size(),
+                         "more chunks than the bound");
+        const bool video = i < walk.streams.size() && isVideoStream(walk.streams[i].record);
         std::int64_t bytes = 0;
-        for (std::size_t c = 0; c < chunks.size() && c < offsets.size(); ++c) {
-            const auto size = static_cast<std::int64_t>(chunks[c].size());
+        for (std::size_t c = 0; c < chunks.size() && c < offsets.size() && c < lengths.size();
+             ++c) {
+            const std::int64_t size = lengths[c];
             bytes += size;
-            const bool inside = offsets[c] >= 0 && size <= static_cast<std::int64_t>(file.size()) &&
+            const bool inside = offsets[c] >= 0 && size >= 0 &&
+                                size <= static_cast<std::int64_t>(file.size()) &&
                                 offsets[c] <= static_cast<std::int64_t>(file.size()) - size;
+            std::vector<std::uint8_t> expected;
+            if (inside) {
+                const auto read = file.subspan(static_cast<std::size_t>(offsets[c]),
+                                               static_cast<std::size_t>(size));
+                if (video) {
+                    bitstream::appendReadPart(read, expected);
+                } else {
+                    expected.assign(read.begin(), read.end());
+                }
+            }
             findings.require(inside && std::equal(chunks[c].begin(), chunks[c].end(),
-                                                  file.begin() + (inside ? offsets[c] : 0)),
+                                                  expected.begin(), expected.end()),
                              "a chunk's bytes are not the file's");
             findings.require(c == 0 || offsets[c] > offsets[c - 1], "chunks out of file order");
         }
@@ -517,7 +533,7 @@ std::string walkBytes(const std::uint8_t* data, std::size_t size) {
     const container::RiffWalk walked = container::walkRiff(reader);
     const container::FirstFrames frames = container::readFirstFrames(reader, walked);
     findings.require(!again.outsideData(), "a read outside the data");
-    checkFirstFrames(frames, walked.streams.size(), file, findings);
+    checkFirstFrames(frames, walked, file, findings);
 
     findings.at("inspection");
     const report::Inspection in = report::inspectWalk(walked, frames);
