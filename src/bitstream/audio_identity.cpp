@@ -63,6 +63,11 @@ std::optional<StreamIdentity> identifyFramed(std::span<const std::uint8_t> bytes
 
 }  // namespace
 
+bool soundFramesNeeded(std::span<const std::uint8_t> formatBlock) {
+    const std::optional<WaveFormat> format = readWaveFormat(formatBlock);
+    return !format || !identifyPcm(*format);
+}
+
 std::optional<StreamIdentity> identifyAudio(const StreamPrefix& prefix,
                                             std::span<const std::uint8_t> formatBlock) {
     const std::optional<WaveFormat> format = readWaveFormat(formatBlock);

@@ -79,4 +79,8 @@ std::optional<StreamIdentity> identifyVideo(const StreamPrefix& prefix);
 std::optional<StreamIdentity> identifyAudio(const StreamPrefix& prefix,
                                             std::span<const std::uint8_t> formatBlock);
 
+// Whether identifyAudio reads the sound's frames at all: PCM is known from its format record
+// alone, and its samples, a megabyte every few seconds, need not be read.
+bool soundFramesNeeded(std::span<const std::uint8_t> formatBlock);
+
 }  // namespace strovanik::bitstream

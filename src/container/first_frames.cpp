@@ -55,7 +55,8 @@ FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk) {
     for (std::size_t i = 0; i < streams; ++i) {
         const AviStreamRecord& r = walk.streams[i].record;
         video[i] = isVideoStream(r);
-        budgets[i].wanted = video[i] || isSoundStream(r);
+        budgets[i].wanted =
+            video[i] || (isSoundStream(r) && bitstream::soundFramesNeeded(walk.streams[i].format));
         if (budgets[i].wanted) ++open;
     }
     // No more is ever kept than is read, at most kMaxBytes a stream and the file's length in

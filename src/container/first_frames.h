@@ -37,7 +37,8 @@ public:
     FirstFrames& operator=(FirstFrames&&) = default;
 
     // The prefix of stream `stream` of the walk, in file order; empty for a stream that is
-    // neither video nor sound, or has no chunk inside the file. A sound chunk is held as the
+    // neither video nor sound, for PCM sound (its format record says all), or for a stream
+    // with no chunk inside the file. A sound chunk is held as the
     // file has it, a video chunk as much of it as bitstream::appendReadPart keeps.
     const bitstream::StreamPrefix& prefix(std::size_t stream) const;
     // Where in the file each chunk of the prefix starts, chunk by chunk.

@@ -16,9 +16,10 @@ using container::FirstFrames;
 
 // A video stream and a sound stream, then `movie` as the data of the movie list, cut to
 // `keep` bytes of the whole file when given.
-Bytes twoStreamFile(const Bytes& movie, std::optional<std::size_t> keep = std::nullopt) {
-    const Bytes hdrl =
-        list("hdrl", {chunk("avih", mainHeaderData({})), videoStreamList({}), audioStreamList({})});
+Bytes twoStreamFile(const Bytes& movie, std::optional<std::size_t> keep = std::nullopt,
+                    const AudioPlan& sound = {}) {
+    const Bytes hdrl = list(
+        "hdrl", {chunk("avih", mainHeaderData({})), videoStreamList({}), audioStreamList(sound)});
     const Bytes movi = concat(
         {code("LIST"), le32(static_cast<std::int32_t>(movie.size() + 4)), code("movi"), movie});
     Bytes file =
@@ -68,6 +69,9 @@ struct Case {
 TEST(FirstFrames, KeepsToItsBoundsAtTheirEdges) {
     constexpr std::int64_t kMiB = FirstFrames::kMaxBytes;
     const Bytes big = interleaved({"00dc"}, 3, 400 * 1024);
+    AudioPlan pcm;
+    pcm.formatTag = 1;
+    pcm.blockAlign = 4;
     const Case cases[] = {
         {"64 chunks of 65 taken",
          twoStreamFile(interleaved({"00dc", "01wb"}, 65, 10)),
@@ -82,6 +86,11 @@ TEST(FirstFrames, KeepsToItsBoundsAtTheirEdges) {
         {"1 MiB cut inside the third chunk",
          twoStreamFile(big),
          {3, kMiB, static_cast<std::size_t>(kMiB - 800 * 1024)},
+         {},
+         false},
+        {"PCM sound is known from its record: none of its chunks is read",
+         twoStreamFile(interleaved({"00dc", "01wb"}, 3, 10), std::nullopt, pcm),
+         {3, 30, 10},
          {},
          false},
         {"the movie list holds video only",
