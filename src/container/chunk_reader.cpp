@@ -48,6 +48,15 @@ bool ChunkReader::read(std::int64_t offset, std::span<std::uint8_t> out) {
     return true;
 }
 
+std::optional<std::span<const std::uint8_t>> ChunkReader::view(std::int64_t offset,
+                                                               std::int64_t length) {
+    const bool inside = offset >= 0 && length >= 0 && length <= fileSize_ &&
+                        offset <= fileSize_ - length;
+    if (!held_ || !inside) return std::nullopt;
+    bytesRead_ += length;
+    return held_->subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(length));
+}
+
 // `offset` and the bytes after it lie inside the file.
 void ChunkReader::readCached(std::int64_t offset, std::span<std::uint8_t> out) {
     const auto length = static_cast<std::int64_t>(out.size());

@@ -62,6 +62,10 @@ public:
     // all of them lie inside it.
     bool read(std::int64_t offset, std::span<std::uint8_t> out);
 
+    // The bytes at `offset` where the source holds them in memory and they all lie inside the
+    // file, without a copy; nothing otherwise, and `read` is the way.
+    std::optional<std::span<const std::uint8_t>> view(std::int64_t offset, std::int64_t length);
+
     // Counts one step at `at`: false once the budget is spent, and from then on.
     bool step(std::int64_t at);
     // Takes `count` index entries from their budget: false, and the walk is over, once they

@@ -80,14 +80,17 @@ FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk) {
         if (budget.full() || chunk->presentSize <= 0) continue;
         const std::int64_t length =
             std::min(chunk->presentSize, FirstFrames::kMaxBytes - budget.bytes);
-        data.resize(static_cast<std::size_t>(length));
-        reader.read(chunk->dataAt, data);
-
+        std::optional<std::span<const std::uint8_t>> bytes = reader.view(chunk->dataAt, length);
+        if (!bytes) {
+            data.resize(static_cast<std::size_t>(length));
+            reader.read(chunk->dataAt, data);
+            bytes = data;
+        }
         Kept k{stream, frames.bytes_.size(), 0};
         if (video[stream]) {
-            bitstream::appendReadPart(data, frames.bytes_);
+            bitstream::appendReadPart(*bytes, frames.bytes_);
         } else {
-            frames.bytes_.insert(frames.bytes_.end(), data.begin(), data.end());
+            frames.bytes_.insert(frames.bytes_.end(), bytes->begin(), bytes->end());
         }
         k.length = frames.bytes_.size() - k.at;
         kept.push_back(k);
