@@ -2,7 +2,7 @@
 // the file it reads.
 //
 //   typical: a real AVI file written by ffmpeg (samples/mp3_sound.avi) whose movie data was
-//            extended to 64 MiB. The scan stops at the movie list, within the first 64 KiB,
+//            extended to 64 MiB. The scan stops at the movie list, within the first 16 KiB,
 //            so the analysis must read at most 128 KiB of it (goal: under 100 µs).
 //   no movie list: 3.2 MB of bytes without any "LIST", after a RIFF AVI header, so that the
 //            scan searches all 3,000,000 positions (goal: under 5 ms). Two fillings: bytes
