@@ -98,7 +98,6 @@ public:
     static constexpr std::int64_t kHeaderBlock = 4096;
 
 private:
-
     void readCached(std::int64_t offset, std::span<std::uint8_t> out);
 
     ByteSource& source_;
