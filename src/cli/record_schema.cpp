@@ -38,7 +38,7 @@ std::string_view channelClassName(report::ChannelClass channelClass) {
 }
 
 Record mainHeaderRecord(const container::AviMainHeader& h) {
-    ObjectBuilder r(11);
+    ObjectBuilder r;
     r.add("dwMicroSecPerFrame", h.dwMicroSecPerFrame);
     r.add("dwMaxBytesPerSec", h.dwMaxBytesPerSec);
     r.add("dwPaddingGranularity", h.dwPaddingGranularity);
@@ -54,9 +54,6 @@ Record mainHeaderRecord(const container::AviMainHeader& h) {
 }
 
 // The stream header and the stream format chunk's header, the same in both views.
-constexpr std::size_t kStreamHeaderFields = 16;
-constexpr std::size_t kStreamFormatFields = 7;
-
 void addStreamHeader(ObjectBuilder& r, const AviStreamRecord& s) {
     r.add("fccType", container::fourCcText(s.fccType()));
     r.add("fccHandler", container::fourCcText(s.fccHandler()));
@@ -77,7 +74,7 @@ void addStreamHeader(ObjectBuilder& r, const AviStreamRecord& s) {
 }
 
 Record videoStreamRecord(const AviStreamRecord& s) {
-    ObjectBuilder r(kStreamHeaderFields + kStreamFormatFields);
+    ObjectBuilder r;
     addStreamHeader(r, s);
     r.add("biSizeLow", s.biSizeLow());
     r.add("biSizeHigh", s.biSizeHigh());
@@ -90,7 +87,7 @@ Record videoStreamRecord(const AviStreamRecord& s) {
 }
 
 Record audioStreamRecord(const AviStreamRecord& s) {
-    ObjectBuilder r(kStreamHeaderFields + kStreamFormatFields);
+    ObjectBuilder r;
     addStreamHeader(r, s);
     r.add("wFormatTag", s.wFormatTag());
     r.add("nChannels", s.nChannels());
@@ -333,7 +330,7 @@ Record findingsRecord(const report::Inspection& in) {
 Record streamsRecord(const report::Inspection& in) {
     Record list = Record::array();
     for (const report::StreamFacts& s : in.streams) {
-        ObjectBuilder r(streamFields().size());
+        ObjectBuilder r;
         for (const StreamField& field : streamFields()) r.add(field.key, field.value(s));
         list.push_back(r.take());
     }
@@ -349,13 +346,10 @@ Record encoderRecord(const std::optional<bitstream::EncoderName>& e) {
 
 // What the stream's first frames are, with the keys of its kind: null where nothing was
 // identified, each figure null where the frames do not say.
-// The keys of a video stream's bitstream object, the larger of the two kinds.
-constexpr std::size_t kBitstreamFields = 14;
-
 Record bitstreamRecord(const StreamFacts& s) {
     if (!s.bitstream) return Record(nullptr);
     const bitstream::StreamIdentity& b = *s.bitstream;
-    ObjectBuilder r(kBitstreamFields);
+    ObjectBuilder r;
     r.add("format", b.format);
     r.add("profile", valueOrNull(b.profile));
     if (report::isVideoFormat(b.format)) {
@@ -371,7 +365,8 @@ Record bitstreamRecord(const StreamFacts& s) {
         r.add("width", valueOrNull(b.width));
         r.add("height", valueOrNull(b.height));
     } else {
-        r.add("bitrateMode", b.bitrateMode ? Record(bitrateModeName(*b.bitrateMode)) : Record(nullptr));
+        r.add("bitrateMode",
+              b.bitrateMode ? Record(bitrateModeName(*b.bitrateMode)) : Record(nullptr));
         r.add("bitrateKbps", valueOrNull(b.bitrateKbps));
         r.add("channels", valueOrNull(b.channels));
         r.add("channelLayout", valueOrNull(b.channelLayout));
@@ -419,7 +414,7 @@ std::span<const InspectionField> inspectionFields() { return kInspectionFields; 
 std::span<const StreamField> streamFields() { return kStreamFields; }
 
 Record inspectionRecord(const report::Inspection& inspection) {
-    ObjectBuilder r(std::size(kInspectionFields));
+    ObjectBuilder r;
     for (const InspectionField& field : kInspectionFields) r.add(field.key, field.value(inspection));
     return r.take();
 }

@@ -18,11 +18,14 @@ namespace strovanik::cli {
 using Record = nlohmann::ordered_json;
 
 // Fills a record's object whose keys are each written once, in order: without the look-up
-// that `operator[]` makes for every key, and in one allocation for `count` keys. A batch
+// that `operator[]` makes for every key, and in one allocation for up to `room` keys. A batch
 // writes one record per file, so this is most of what a small file costs.
 class ObjectBuilder {
 public:
-    explicit ObjectBuilder(std::size_t count) { pairs().reserve(count); }
+    // Room for the keys of every object but the file's own record, which says its count.
+    static constexpr std::size_t kRoom = 24;
+
+    explicit ObjectBuilder(std::size_t room = kRoom) { pairs().reserve(room); }
     void add(std::string_view key, Record value) {
         pairs().emplace_back(std::string(key), std::move(value));
     }
