@@ -20,11 +20,19 @@ if [ "${1:-}" = --windows ]; then
 fi
 
 ensure_packages "${STROVANIK_BUILD_PACKAGES[@]}"
-# The build's own messages go to standard error, so that standard output holds the report.
-build_preset default >&2
 
 window="$STROVANIK_ROOT/build/default/src/shell/qt/strovanik"
 report="$STROVANIK_ROOT/build/default/src/cli/strovanik-report"
+
+# Only the programs this run may start are built (the tests and fuzz entries are not), so the
+# first run on a fresh clone is short. The build's own messages go to standard error, so that
+# standard output holds the report. The window is a target only where Qt was found.
+(cd "$STROVANIK_ROOT" && cmake --preset default) >&2
+targets=(strovanik-report)
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -d "$STROVANIK_ROOT/build/default/src/shell/qt" ]; then
+    targets+=(strovanik)
+fi
+(cd "$STROVANIK_ROOT" && cmake --build --preset default --target "${targets[@]}") >&2
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$window" ]; then
     exec "$window" "$@"
