@@ -65,8 +65,9 @@ private:
 // order, reading only data that lies inside the file, and stops as soon as each of those
 // streams has kMaxChunks chunks or kMaxBytes bytes, or kMaxHeaders headers were looked at, or
 // kMaxHeldBytes are held, or the movie lists cannot be followed. A chunk that would take a
-// stream past kMaxBytes, or all past kMaxHeldBytes, is cut there. What is held besides the prefixes is one block of kReadPiece bytes and one chunk.
-// Throws ReadError when the source fails.
+// stream past kMaxBytes, or all past kMaxHeldBytes, is cut there. What is held besides the
+// prefixes is one block of kReadPiece bytes and one chunk. Throws ReadError when the source
+// fails.
 FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk);
 
 }  // namespace strovanik::container

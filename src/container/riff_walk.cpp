@@ -66,8 +66,7 @@ public:
         if (noteLimit()) return;
         // idx1 covers the first RIFF only: the movie lists of later ones are walked.
         const bool covered = walk_.index != IndexKind::None && walk_.indexEntriesPastEnd == 0 &&
-                             walk_.indexEntriesMismatched == 0 &&
-                             walk_.unreadIndexes.count == 0 &&
+                             walk_.indexEntriesMismatched == 0 && walk_.unreadIndexes.count == 0 &&
                              (walk_.index == IndexKind::OpenDml || walk_.parts.size() == 1);
         if (covered && !isCut()) return;
         countFromMovieLists();
@@ -338,6 +337,11 @@ private:
         }
     }
 
+    template <typename Entry, typename Visit>
+    void forEachEntry(std::int64_t at, std::int64_t count, Visit visit) {
+        forEachEntry<Entry>(at, count, Entry::kSize, visit);
+    }
+
     // Counts the chunks from the super indexes, in the order of their streams and entries.
     // False when no entry names a standard index.
     bool countFromOdmlIndex() {
@@ -438,7 +442,7 @@ private:
             count > 0 ? idx1Base(movie != walk_.movieLists.end() ? &*movie : nullptr) : 0;
         for (WalkedStream& s : walk_.streams) s.indexedChunks = 0;
         const std::int64_t stride = std::max<std::int64_t>(1, count / kSampledEntries);
-        forEachEntry<Idx1Entry>(idx1At_, count, Idx1Entry::kSize, [&](std::int64_t i, const Idx1Entry& e) {
+        forEachEntry<Idx1Entry>(idx1At_, count, [&](std::int64_t i, const Idx1Entry& e) {
             const auto number = streamNumberOf(e.chunkId);
             if (!number) return;  // a list entry ("rec ") or a padding entry
             if (static_cast<std::size_t>(*number) >= walk_.streams.size()) {

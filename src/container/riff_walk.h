@@ -70,7 +70,7 @@ struct RiffWalk {
     // OpenDML indexes not read, their entries being of a size their type does not have.
     struct UnreadIndexes {
         std::int64_t count = 0;
-        std::int64_t firstAt = 0;  // the first one's chunk header
+        std::int64_t firstAt = 0;         // the first one's chunk header
         std::uint16_t longsPerEntry = 0;  // what the first one declares
     } unreadIndexes;
     bool movieWalked = false;  // the present chunks were counted by walking the movie lists

@@ -95,8 +95,8 @@ constexpr std::array<FindingKind, 22> kFindingKinds = {{
     {IndexEntrySize, "index-entry-size", false,
      "{n} OpenDML indexes give their entries a size their type does not have (the first, at byte "
      "{at}, {longs} longs an entry) and were not read",
-     "OpenDML 색인 {n}개가 그 형식에 없는 항목 크기를 적고 있어서 읽지 않았습니다(첫 색인: {at}바이트 "
-     "위치, 항목당 {longs}롱)"},
+     "OpenDML 색인 {n}개가 그 형식에 없는 항목 크기를 적고 있어서 읽지 않았습니다(첫 색인: "
+     "{at}바이트 위치, 항목당 {longs}롱)"},
 }};
 
 constexpr bool inCodeOrder() {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -17,6 +19,11 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#elif defined(_WIN32)
+#include <windows.h>
+// After windows.h; version 2 takes the functions from kernel32, with no library to link.
+#define PSAPI_VERSION 2
+#include <psapi.h>
 #endif
 
 // Files built to make a whole-file walk hold memory in proportion to what they claim: a super
@@ -24,7 +31,8 @@
 // deep, a hundred sound streams with a chunk of 1 MiB each. --check and --structure-sample must
 // answer each within the inspection's memory bound above the program's own size. Where the
 // build has AddressSanitizer the heap is counted; elsewhere, on Linux, the command runs in a
-// child process whose address space is limited to its size at the start plus the bound.
+// child process whose address space is limited to its size at the start plus the bound, and on
+// Windows in this process, put in a job whose committed memory is limited likewise.
 namespace strovanik::testing {
 namespace {
 
@@ -101,8 +109,8 @@ void writeLongSuperIndex(const fs::path& path, std::size_t places) {
 }
 
 Bytes videoHeaderList() {
-    return list("hdrl", {mainHeader(1), list("strl", {chunk("strh", videoStrh()),
-                                                       chunk("strf", Bytes(40, 0))})});
+    return list("hdrl", {mainHeader(1),
+                         list("strl", {chunk("strh", videoStrh()), chunk("strf", Bytes(40, 0))})});
 }
 
 // An AVI RIFF and then `count` AVIX RIFFs, each with an empty movie list.
@@ -116,8 +124,7 @@ void writeManyRiffs(const fs::path& path, std::size_t count) {
 void writeDeepRecLists(const fs::path& path, std::size_t depth) {
     const Bytes nested = nestedLists("rec ", depth, chunk("00dc", Bytes(16, 0x5A)));
     Writer out(path);
-    out.put(riff("AVI ", {videoHeaderList(),
-                          concat({listHeader("movi", nested.size()), nested})}));
+    out.put(riff("AVI ", {videoHeaderList(), concat({listHeader("movi", nested.size()), nested})}));
 }
 
 // `streams` MPEG audio streams, each with one chunk of `chunkSize` bytes (holes in the file).
@@ -142,14 +149,13 @@ void writeManySoundStreams(const fs::path& path, int streams, std::int64_t chunk
 struct HostileFile {
     std::string name;
     std::function<void(const fs::path&)> write;
-    bool walkLimit;  // the walk stops at its limit, and says so
+    bool walkLimit;    // the walk stops at its limit, and says so
     int sampleStatus;  // 3: the sample keeps the file as it is from where the walk stopped
 };
 
 std::vector<HostileFile> hostileFiles() {
     return {
-        {"super-index.avi", [](const fs::path& p) { writeLongSuperIndex(p, 4'000'000); }, true,
-         0},
+        {"super-index.avi", [](const fs::path& p) { writeLongSuperIndex(p, 4'000'000); }, true, 0},
         {"many-riffs.avi", [](const fs::path& p) { writeManyRiffs(p, 70'000); }, true, 3},
         {"deep-rec.avi", [](const fs::path& p) { writeDeepRecLists(p, 1'000'000); }, true, 3},
         {"many-sound-streams.avi",
@@ -160,7 +166,8 @@ std::vector<HostileFile> hostileFiles() {
 std::vector<std::string> findingCodes(const std::string& json) {
     std::vector<std::string> codes;
     const auto records = nlohmann::json::parse(json);
-    for (const auto& f : records.at(0).at("inspection").at("findings")) codes.push_back(f.at("code"));
+    for (const auto& f : records.at(0).at("inspection").at("findings"))
+        codes.push_back(f.at("code"));
     return codes;
 }
 
@@ -257,10 +264,80 @@ CommandRun runWithin(const std::vector<std::string>& args, std::int64_t room,
 }
 #endif
 
-TEST(MemoryBound, LimitedAddressSpaceOfCheckAndSample) {
-#if !defined(__unix__)
-    GTEST_SKIP() << "an address-space limit is set through POSIX's RLIMIT_AS; on Windows the "
-                    "32-bit program's 2 GiB are the limit";
+#if defined(_WIN32)
+std::int64_t committedMemory() {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(),
+                              reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                              sizeof counters)) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(counters.PrivateUsage);
+}
+
+// Puts this process in a job whose committed memory may grow by `room` bytes and no more, and
+// lifts the limit when it goes. Whether the system holds to it is tried at once: Wine, for one,
+// may not.
+class JobMemoryLimit {
+public:
+    explicit JobMemoryLimit(std::int64_t room) : job_(CreateJobObjectW(nullptr, nullptr)) {
+        const std::int64_t now = committedMemory();
+        if (job_ == nullptr || now < 0 || !AssignProcessToJobObject(job_, GetCurrentProcess()) ||
+            !limitTo(now + room)) {
+            return;
+        }
+        std::unique_ptr<std::uint8_t[]> beyond(
+            new (std::nothrow) std::uint8_t[static_cast<std::size_t>(2 * room)]);
+        enforced_ = beyond == nullptr;
+    }
+    ~JobMemoryLimit() {
+        if (job_ == nullptr) return;
+        limitTo(0);
+        CloseHandle(job_);
+    }
+    JobMemoryLimit(const JobMemoryLimit&) = delete;
+    JobMemoryLimit& operator=(const JobMemoryLimit&) = delete;
+
+    bool enforced() const { return enforced_; }
+
+private:
+    // No limit for 0.
+    bool limitTo(std::int64_t bytes) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limit{};
+        limit.BasicLimitInformation.LimitFlags = bytes > 0 ? JOB_OBJECT_LIMIT_PROCESS_MEMORY : 0;
+        limit.ProcessMemoryLimit = static_cast<SIZE_T>(bytes);
+        return SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limit,
+                                       sizeof limit) != 0;
+    }
+
+    HANDLE job_;
+    bool enforced_ = false;
+};
+#endif
+
+TEST(MemoryBound, LimitedMemoryOfCheckAndSample) {
+#if defined(_WIN32)
+    const TempFolder folder;
+    std::vector<fs::path> paths;
+    for (const HostileFile& file : hostileFiles()) {
+        paths.push_back(folder / file.name);
+        file.write(paths.back());
+    }
+    const JobMemoryLimit limit(container::kInspectionMemory);
+    if (!limit.enforced()) {
+        GTEST_SKIP() << "this system does not hold a process to its job's memory limit (Wine "
+                        "may not), so the bound cannot be checked here";
+    }
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(hostileFiles()[i].name);
+        const CommandRun check = runInProcess(checkArgs(paths[i]));
+        const CommandRun sample = runInProcess(sampleArgs(paths[i], folder / "sample.avi"));
+        fs::remove(folder / "sample.avi");
+        expectAnswers(hostileFiles()[i], check, sample);
+    }
+#elif !defined(__unix__)
+    GTEST_SKIP() << "no way to limit a process's memory is known on this system";
 #else
     if (AllocationPeak::counted()) {
         GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space for its shadow "

@@ -85,9 +85,9 @@ Bytes openDmlFile(const std::vector<int>& order, const IndexShape& shape = {}) {
         }
     }
     const std::size_t superAt = 12 + 12 + (8 + 56) + 12 + (8 + 56) + (8 + 40) + 8;
-    Bytes header = concat({le16(shape.superLongs), Bytes{shape.subType, 0},
-                           le32(static_cast<std::int32_t>(order.size())), code("00dc"),
-                           Bytes(12, 0)});
+    Bytes header =
+        concat({le16(shape.superLongs), Bytes{shape.subType, 0},
+                le32(static_cast<std::int32_t>(order.size())), code("00dc"), Bytes(12, 0)});
     std::copy(header.begin(), header.end(), file.begin() + static_cast<std::ptrdiff_t>(superAt));
     for (std::size_t e = 0; e < order.size(); ++e) {
         put32(file, superAt + 24 + superEntry * e, static_cast<std::int64_t>(indexAt[order[e]]));
@@ -145,8 +145,8 @@ TEST(RiffWalk, IndexEntriesAreReadAtTheirDeclaredSize) {
         EXPECT_EQ(walk.movieWalked, c.unread > 0);
         EXPECT_EQ(walk.indexEntriesMismatched + walk.indexEntriesPastEnd, 0);
         if (c.unread > 0) {
-            EXPECT_EQ(walk.unreadIndexes.longsPerEntry, c.unread == 1 ? c.shape.superLongs
-                                                                      : c.shape.standardLongs);
+            EXPECT_EQ(walk.unreadIndexes.longsPerEntry,
+                      c.unread == 1 ? c.shape.superLongs : c.shape.standardLongs);
         }
         // An index that cannot be read is a fault of the file, which the inspection names.
         container::MemorySource source(file);

@@ -282,9 +282,9 @@ TEST(Inspection, ChannelCountsOfTheFormatRecordAgainstTheFrames) {
         main.streams = 1;
         AudioPlan sound;
         sound.channels = c.channels;
-        const Inspection in = inspected(
-            riff("AVI ", {list("hdrl", {chunk("avih", mainHeaderData(main)), audioStreamList(sound)}),
-                          list("movi", {chunk("00wb", frames)})}));
+        const Inspection in = inspected(riff(
+            "AVI ", {list("hdrl", {chunk("avih", mainHeaderData(main)), audioStreamList(sound)}),
+                     list("movi", {chunk("00wb", frames)})}));
         const auto found = std::find_if(in.findings.begin(), in.findings.end(), [](const auto& f) {
             return f.code == report::FindingCode::ChannelsMismatch;
         });

@@ -20,7 +20,7 @@ extern "C" {
 // The sanitizer runtime's own interface (sanitizer/allocator_interface.h, which GCC does not
 // ship).
 int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
-                                                                   std::size_t),
+                                                                  std::size_t),
                                               void (*free_hook)(const volatile void*));
 std::size_t __sanitizer_get_allocated_size(const volatile void* p);
 }
@@ -63,14 +63,15 @@ private:
     }
 #ifdef STROVANIK_ALLOCATIONS_COUNTED
     static void allocated(const volatile void*, std::size_t size) {
-        const std::int64_t now = live().fetch_add(static_cast<std::int64_t>(size)) +
-                                 static_cast<std::int64_t>(size);
+        const std::int64_t now =
+            live().fetch_add(static_cast<std::int64_t>(size)) + static_cast<std::int64_t>(size);
         std::int64_t before = peak().load();
         while (now > before && !peak().compare_exchange_weak(before, now)) {
         }
     }
     static void freed(const volatile void* p) {
-        if (p != nullptr) live().fetch_sub(static_cast<std::int64_t>(__sanitizer_get_allocated_size(p)));
+        if (p != nullptr)
+            live().fetch_sub(static_cast<std::int64_t>(__sanitizer_get_allocated_size(p)));
     }
 #endif
 
