@@ -223,6 +223,34 @@ Bytes movieList(const Bytes& chunks) {
         {code("LIST"), le32(static_cast<std::int32_t>(chunks.size() + 4)), code("movi"), chunks});
 }
 
+// `count` frames in a movie list that ends in their standard index, named by the stream's super
+// index; with sub-type 1 a field index, whose entries also locate each frame's second field.
+Bytes indexedByOdml(std::size_t count, std::uint8_t subType) {
+    const Bytes frame = chunk("00dc", Bytes(16, 0x5A));
+    const Bytes superIndex =
+        concat({le16(4), Bytes{subType, 0}, le32(1), code("00dc"), Bytes(12, 0), Bytes(16, 0)});
+    const Bytes headers = videoHeaders(static_cast<std::int32_t>(count), superIndex);
+    const std::size_t firstFrame = 12 + headers.size() + 12;
+    const std::size_t indexAt = firstFrame + count * frame.size();
+    Bytes standard =
+        concat({le16(subType == 0 ? 2 : 3), Bytes{subType, 1},
+                le32(static_cast<std::int32_t>(count)), code("00dc"), le32(0), le32(0), le32(0)});
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto dataAt = static_cast<std::int32_t>(firstFrame + i * frame.size() + 8);
+        const Bytes e = subType == 0 ? concat({le32(dataAt), le32(16)})
+                                     : concat({le32(dataAt), le32(16), le32(dataAt + 8)});
+        standard.insert(standard.end(), e.begin(), e.end());
+    }
+    Bytes file = riff(
+        "AVI ", {headers, movieList(concat({repeated(frame, count), chunk("ix00", standard)}))});
+    // The super index's one entry: where the standard index's chunk starts.
+    const std::size_t superAt = 12 + headers.size() - superIndex.size();
+    const Bytes offset = concat({le32(static_cast<std::int32_t>(indexAt)), le32(0)});
+    std::copy(offset.begin(), offset.end(),
+              file.begin() + static_cast<std::ptrdiff_t>(superAt + 24));
+    return file;
+}
+
 std::vector<std::pair<std::string, Bytes>> walkSeeds() {
     std::vector<std::pair<std::string, Bytes>> seeds;
     const Bytes frame = chunk("00dc", Bytes(16, 0x5A));
@@ -264,31 +292,10 @@ std::vector<std::pair<std::string, Bytes>> walkSeeds() {
             "long_idx1", riff("AVI ", {videoHeaders(static_cast<std::int32_t>(count)),
                                        movieList(repeated(frame, count)), chunk("idx1", entries)}));
     }
-    // An OpenDML standard index of 100,000 entries, named by the stream's super index.
-    {
-        const std::size_t count = 100'000;
-        const Bytes superIndex =
-            concat({le16(4), Bytes{0, 0}, le32(1), code("00dc"), Bytes(12, 0), Bytes(16, 0)});
-        const Bytes headers = videoHeaders(static_cast<std::int32_t>(count), superIndex);
-        const std::size_t firstFrame = 12 + headers.size() + 12;
-        const std::size_t indexAt = firstFrame + count * frame.size();
-        Bytes standard = concat({le16(2), Bytes{0, 1}, le32(static_cast<std::int32_t>(count)),
-                                 code("00dc"), le32(0), le32(0), le32(0)});
-        for (std::size_t i = 0; i < count; ++i) {
-            const Bytes e = concat(
-                {le32(static_cast<std::int32_t>(firstFrame + i * frame.size() + 8)), le32(16)});
-            standard.insert(standard.end(), e.begin(), e.end());
-        }
-        Bytes file =
-            riff("AVI ",
-                 {headers, movieList(concat({repeated(frame, count), chunk("ix00", standard)}))});
-        // The super index's one entry: where the standard index's chunk starts.
-        const std::size_t superAt = 12 + headers.size() - (superIndex.size());
-        const Bytes offset = concat({le32(static_cast<std::int32_t>(indexAt)), le32(0)});
-        std::copy(offset.begin(), offset.end(),
-                  file.begin() + static_cast<std::ptrdiff_t>(superAt + 24));
-        seeds.emplace_back("long_odml_index", file);
-    }
+    // An OpenDML standard index of 100,000 entries, named by the stream's super index, and a
+    // field index of 50 (12 bytes an entry, the second field's offset last).
+    seeds.emplace_back("long_odml_index", indexedByOdml(100'000, 0));
+    seeds.emplace_back("field_index", indexedByOdml(50, 1));
     // A super index naming 240,000 places, all distinct and none a standard index: more than
     // the walk remembers having read.
     {
@@ -308,29 +315,6 @@ std::vector<std::pair<std::string, Bytes>> walkSeeds() {
     seeds.emplace_back("more_segments_than_kept",
                        concat({riff("AVI ", {videoHeaders(1), movieList(frame)}),
                                repeated(riff("AVIX", {movieList({})}), 70'000)}));
-    // Field indexes: 12 bytes an entry, the second field's offset last.
-    {
-        const std::size_t count = 50;
-        const Bytes superIndex =
-            concat({le16(4), Bytes{1, 0}, le32(1), code("00dc"), Bytes(12, 0), Bytes(16, 0)});
-        const Bytes headers = videoHeaders(static_cast<std::int32_t>(count), superIndex);
-        const std::size_t firstFrame = 12 + headers.size() + 12;
-        const std::size_t indexAt = firstFrame + count * frame.size();
-        Bytes fields = concat({le16(3), Bytes{1, 1}, le32(static_cast<std::int32_t>(count)),
-                               code("00dc"), le32(0), le32(0), le32(0)});
-        for (std::size_t i = 0; i < count; ++i) {
-            const auto dataAt = static_cast<std::int32_t>(firstFrame + i * frame.size() + 8);
-            const Bytes e = concat({le32(dataAt), le32(16), le32(dataAt + 8)});
-            fields.insert(fields.end(), e.begin(), e.end());
-        }
-        Bytes file = riff(
-            "AVI ", {headers, movieList(concat({repeated(frame, count), chunk("ix00", fields)}))});
-        const std::size_t superAt = 12 + headers.size() - superIndex.size();
-        const Bytes offset = le32(static_cast<std::int32_t>(indexAt));
-        std::copy(offset.begin(), offset.end(),
-                  file.begin() + static_cast<std::ptrdiff_t>(superAt + 24));
-        seeds.emplace_back("field_index", file);
-    }
     return seeds;
 }
 
