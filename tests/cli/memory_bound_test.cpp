@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -95,15 +96,19 @@ void writeLongSuperIndex(const fs::path& path, std::size_t places) {
     out.put(concat({code("indx"), le32(size32(indexSize)), le16(4), Bytes{0, 0},
                     le32(size32(places)), code("00dc"), Bytes(12, 0)}));
     const std::size_t entriesAt = 12 + 12 + avih.size() + strl.size() + 8 + 24;
+    // Each entry's offset (its low four bytes) points into the index itself; size and duration
+    // are zero. Written a block at a time.
     constexpr std::size_t kBlock = 65'536;
-    Bytes block;
-    for (std::size_t i = 0; i < places; ++i) {
-        const Bytes entry = concat({le32(size32(entriesAt + 16 * i + 8)), Bytes(12, 0)});
-        block.insert(block.end(), entry.begin(), entry.end());
-        if ((i + 1) % kBlock == 0 || i + 1 == places) {
-            out.put(block);
-            block.clear();
+    Bytes block(16 * kBlock, 0);
+    for (std::size_t first = 0; first < places; first += kBlock) {
+        const std::size_t n = std::min(kBlock, places - first);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t offset = entriesAt + 16 * (first + i) + 8;
+            for (std::size_t b = 0; b < 4; ++b) {
+                block[16 * i + b] = static_cast<std::uint8_t>(offset >> (8 * b));
+            }
         }
+        out.put(Bytes(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(16 * n)));
     }
     out.put(movi);
 }
