@@ -30,7 +30,7 @@ struct WalkLimits {
 // nesting of `rec ` lists (2 MiB), the standard indexes already read (65,536 places, 3 MiB,
 // freed before the first frames are read), the first frames (4 MiB, and a chunk of 1 MiB at a
 // time); the streams (100, with 1 KiB of format each) and their findings take little. A walk
-// that reaches a share stops there, as at its step limit.
+// that reaches its share stops there, as at its step limit; the first frames stop being read.
 inline constexpr std::int64_t kInspectionMemory = 16 * 1024 * 1024;
 
 // Where and why a walk could not follow the structure any further.
