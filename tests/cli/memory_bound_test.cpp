@@ -210,12 +210,14 @@ TEST(MemoryBound, CountedHeapOfCheckAndSample) {
         {
             const AllocationPeak peak;
             check = runInProcess(checkArgs(path));
+            EXPECT_GE(peak.peakAbove(), 0) << "the heap is not counted";
             EXPECT_LE(peak.peakAbove(), container::kInspectionMemory);
         }
         CommandRun sample;
         {
             const AllocationPeak peak;
             sample = runInProcess(sampleArgs(path, folder / ("sample-" + file.name)));
+            EXPECT_GE(peak.peakAbove(), 0) << "the heap is not counted";
             EXPECT_LE(peak.peakAbove(), container::kInspectionMemory);
         }
         expectAnswers(file, check, sample);

@@ -543,6 +543,8 @@ std::string walkBytes(const std::uint8_t* data, std::size_t size) {
     // build counts the heap.
     findings.require(peak.peakAbove() <= container::kInspectionMemory,
                      "more memory held than the inspection's bound");
+    findings.require(!testing::AllocationPeak::counted() || peak.peakAbove() >= 0,
+                     "the heap is not counted");
     const bool cut = walk.isCut();
     findings.require((in.verdict == report::Verdict::Truncated) == cut,
                      "truncated is not what the sizes say");
@@ -645,6 +647,8 @@ std::string sampleBytes(const std::uint8_t* data, std::size_t size) {
     const container::SampleOutcome outcome = container::writeStructureSample(source, image);
     findings.require(peak.peakAbove() <= container::kInspectionMemory,
                      "more memory held than the inspection's bound");
+    findings.require(!testing::AllocationPeak::counted() || peak.peakAbove() >= 0,
+                     "the heap is not counted");
     const std::vector<std::uint8_t>& sample = image.bytes();
     findings.require(!image.disordered(), "a write out of order, empty or past the end");
     findings.require(outcome.length == static_cast<std::int64_t>(size),
