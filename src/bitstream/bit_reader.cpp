@@ -16,6 +16,7 @@ bool BitReader::loadByte() {
         return false;
     }
     current_ = bytes_[next_++];
+    ++taken_;
     zeros_ = current_ == 0 ? zeros_ + 1 : 0;
     bitsInByte_ = 8;
     return true;
@@ -59,6 +60,7 @@ void BitReader::skip(std::int64_t count) {
             return;
         }
         next_ += static_cast<std::size_t>(wholeBytes);
+        taken_ += static_cast<std::size_t>(wholeBytes);
         count %= 8;
         if (count > 0) bits(static_cast<int>(count));
         return;
@@ -69,6 +71,21 @@ void BitReader::skip(std::int64_t count) {
         count -= 8;
     }
     if (count > 0) bits(static_cast<int>(count));
+}
+
+std::size_t BitReader::payloadLength(std::span<const std::uint8_t> bytes, Bytes mode) {
+    if (mode == Bytes::Plain) return bytes.size();
+    std::size_t length = 0;
+    int zeros = 0;
+    for (const std::uint8_t b : bytes) {
+        if (zeros >= 2 && b == 0x03) {
+            zeros = 0;
+            continue;
+        }
+        ++length;
+        zeros = b == 0 ? zeros + 1 : 0;
+    }
+    return length;
 }
 
 std::uint32_t BitReader::unsignedExpGolomb() {

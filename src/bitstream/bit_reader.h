@@ -37,6 +37,11 @@ public:
     bool byteAligned() const { return bitsInByte_ == 0; }
     // Whole bytes of the span not yet taken into the reader (emulation bytes included).
     std::size_t bytesLeft() const { return bytes_.size() - next_; }
+    // Bytes of the payload taken into the reader so far, emulation bytes left out: what the
+    // sizes that a payload gives of its own parts count.
+    std::size_t payloadBytesTaken() const { return taken_; }
+    // The length of `bytes` as a reader in `mode` reads them, emulation bytes left out.
+    static std::size_t payloadLength(std::span<const std::uint8_t> bytes, Bytes mode);
     // Bits still to read, counting the emulation bytes ahead as data: exact for Plain.
     std::int64_t bitsLeft() const {
         return static_cast<std::int64_t>(bytesLeft()) * 8 + bitsInByte_;
@@ -51,6 +56,7 @@ private:
     std::uint8_t current_ = 0;  // the byte being read
     int bitsInByte_ = 0;        // bits of current_ not yet read
     int zeros_ = 0;             // zero bytes just loaded, for the emulation rule
+    std::size_t taken_ = 0;     // bytes loaded or skipped, emulation bytes left out
     bool ok_ = true;
 };
 

@@ -252,17 +252,20 @@ std::optional<SliceStart> readSliceStart(std::span<const std::uint8_t> payload) 
 }
 
 std::optional<EncoderSei> readEncoderSei(std::span<const std::uint8_t> payload) {
-    BitReader in(payload, BitReader::Bytes::WithoutEmulationPrevention);
+    constexpr auto kMode = BitReader::Bytes::WithoutEmulationPrevention;
+    BitReader in(payload, kMode);
+    // Sizes count the payload's bytes, which the emulation bytes are not.
+    const std::size_t length = BitReader::payloadLength(payload, kMode);
+    const auto left = [&] { return length - in.payloadBytesTaken(); };
     // Each message takes at least two bytes; the last byte holds the stop bit.
-    while (in.ok() && in.bytesLeft() > 1) {
+    while (in.ok() && left() > 1) {
         const std::uint32_t type = readSeiNumber(in);
         const std::uint32_t size = readSeiNumber(in);
         // The size is a claim: a message that runs past the bytes there are is cut, and a cut
         // encoder string would name a build that does not exist.
-        if (!in.ok() || size > in.bytesLeft()) break;
+        if (!in.ok() || size > left()) break;
         if (type == kUserDataUnregistered) {
-            BitReader message(payload.subspan(payload.size() - in.bytesLeft()),
-                              BitReader::Bytes::WithoutEmulationPrevention);
+            BitReader message(payload.subspan(payload.size() - in.bytesLeft()), kMode);
             if (auto sei = readUserDataUnregistered(message, size)) return sei;
         }
         in.skip(std::int64_t{size} * 8);

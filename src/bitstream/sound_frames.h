@@ -13,8 +13,9 @@
 // chains, frame by frame, into more headers of the same stream.
 namespace strovanik::bitstream {
 
-// Headers in a row, chained by their frame lengths, before a sync word is believed; fewer do
-// when the chain meets the end of the bytes.
+// Headers in a row, chained by their frame lengths, before a sync word is believed; two do
+// when the chain meets the end of the bytes, but one never does: any two bytes may look like a
+// sync word, and any length that lands on the end may follow it.
 inline constexpr int kConfirmingHeaders = 3;
 
 template <class Frame>
@@ -31,7 +32,7 @@ bool chainHolds(std::span<const std::uint8_t> bytes, std::size_t at, const Frame
                 const Read& read) {
     std::size_t next = at + static_cast<std::size_t>(first.frameBytes);
     for (int seen = 1; seen < kConfirmingHeaders; ++seen) {
-        if (next >= bytes.size()) return seen >= 2 || next == bytes.size();
+        if (next >= bytes.size()) return seen >= 2;
         const std::optional<Frame> frame = read(bytes.subspan(next));
         if (!frame) return seen >= 2 && bytes.size() - next < 16;  // a header cut at the end
         if (!Frame::sameStream(first, *frame)) return false;

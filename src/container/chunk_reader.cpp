@@ -84,6 +84,12 @@ bool ChunkReader::step(std::int64_t at) {
     return !exhausted_;
 }
 
+void ChunkReader::stop(std::int64_t at) {
+    if (exhausted_) return;
+    lastStepAt_ = at;
+    exhausted_ = true;
+}
+
 bool ChunkReader::spendIndexEntries(std::int64_t count) {
     indexEntries_ += count;
     if (indexEntries_ > limits_.maxIndexEntries) exhausted_ = true;

@@ -19,10 +19,19 @@ struct WalkLimits {
     std::int64_t maxSteps = 50'000'000;
     std::int64_t maxIndexEntries = 20'000'000;
     // How deep `rec ` lists may nest in a movie list. Each level costs 16 bytes of the heap,
-    // never a frame of the stack, so the bound holds on any thread: 1,000,000 levels (a file
-    // of 12 MB can ask for that many) take 16 MB at most.
-    std::int64_t maxListDepth = 1'000'000;
+    // never a frame of the stack, so the bound holds on any thread: 100,000 levels (a file
+    // of 1.2 MB can ask for that many) take 2 MiB at most.
+    std::int64_t maxListDepth = 100'000;
 };
+
+// The most memory the inspection of one file takes beyond the program's own, whatever the file
+// holds: the walk, the streams' first frames and the findings together. What grows with the
+// file has a share of it: the RIFFs and the movie lists (65,536 of each, 1.5 MiB each), the
+// nesting of `rec ` lists (2 MiB), the standard indexes already read (65,536 places, 3 MiB,
+// freed before the first frames are read), the first frames (4 MiB, and a chunk of 1 MiB at a
+// time); the streams (100, with 1 KiB of format each) and their findings take little. A walk
+// that reaches its share stops there, as at its step limit; the first frames stop being read.
+inline constexpr std::int64_t kInspectionMemory = 16 * 1024 * 1024;
 
 // Where and why a walk could not follow the structure any further.
 enum class WalkTrouble {
@@ -71,6 +80,8 @@ public:
     // Takes `count` index entries from their budget: false, and the walk is over, once they
     // exceed it.
     bool spendIndexEntries(std::int64_t count);
+    // Ends the budget at `at`, as a step past it would: for a bound the walk keeps itself.
+    void stop(std::int64_t at);
     bool exhausted() const { return exhausted_; }
     std::int64_t exhaustedAt() const { return lastStepAt_; }
 

@@ -61,8 +61,9 @@ FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk) {
     }
     // No more is ever kept than is read, at most kMaxBytes a stream and the file's length in
     // all: room for that is set aside once, and only the part written to is ever touched.
-    frames.bytes_.reserve(static_cast<std::size_t>(
-        std::min(static_cast<std::int64_t>(open) * FirstFrames::kMaxBytes, reader.fileSize())));
+    frames.bytes_.reserve(
+        static_cast<std::size_t>(std::min({static_cast<std::int64_t>(open) * FirstFrames::kMaxBytes,
+                                           reader.fileSize(), FirstFrames::kMaxHeldBytes})));
     std::vector<Kept> kept;
 
     // Headers and data in one pass, through blocks that take the data after each header with
@@ -78,8 +79,11 @@ FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk) {
         const auto stream = static_cast<std::size_t>(*chunk->stream);
         Budget& budget = budgets[stream];
         if (budget.full() || chunk->presentSize <= 0) continue;
+        const auto held = static_cast<std::int64_t>(frames.bytes_.size());
+        if (held == FirstFrames::kMaxHeldBytes) break;
         const std::int64_t length =
-            std::min(chunk->presentSize, FirstFrames::kMaxBytes - budget.bytes);
+            std::min({chunk->presentSize, FirstFrames::kMaxBytes - budget.bytes,
+                      FirstFrames::kMaxHeldBytes - held});
         std::optional<std::span<const std::uint8_t>> bytes = reader.view(chunk->dataAt, length);
         if (!bytes) {
             data.resize(static_cast<std::size_t>(length));

@@ -21,6 +21,9 @@ public:
     // What one stream's prefix may hold, whatever the file holds.
     static constexpr std::size_t kMaxChunks = 64;
     static constexpr std::int64_t kMaxBytes = 1024 * 1024;
+    // What all the prefixes hold together: the bytes of four streams at kMaxBytes, where a file
+    // may have a hundred streams.
+    static constexpr std::int64_t kMaxHeldBytes = 4 * kMaxBytes;
     // The chunk headers looked at in all: enough for 64 chunks of each stream where sound is
     // interleaved once a second with video of up to 60 frames a second, and a stop before a
     // stream with few chunks (or none, where the movie list holds one stream only) makes the
@@ -61,9 +64,10 @@ private:
 // Takes the first chunks of the walk's video and sound streams from its movie lists, in file
 // order, reading only data that lies inside the file, and stops as soon as each of those
 // streams has kMaxChunks chunks or kMaxBytes bytes, or kMaxHeaders headers were looked at, or
-// the movie lists cannot be followed. A chunk that would take a stream past kMaxBytes is cut
-// there. What is held besides the prefixes is one block of kReadPiece bytes and one chunk.
-// Throws ReadError when the source fails.
+// kMaxHeldBytes are held, or the movie lists cannot be followed. A chunk that would take a
+// stream past kMaxBytes, or all past kMaxHeldBytes, is cut there. What is held besides the
+// prefixes is one block of kReadPiece bytes and one chunk. Throws ReadError when the source
+// fails.
 FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk);
 
 }  // namespace strovanik::container

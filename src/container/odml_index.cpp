@@ -45,6 +45,20 @@ void readFields(FieldCursor& f, IndexHeaderFields& h) {
 
 }  // namespace
 
+std::optional<std::int64_t> indexEntrySize(const IndexHeaderFields& header) {
+    int longs = 0;
+    if (header.indexType == kIndexOfIndexes &&
+        (header.indexSubType == 0 || header.indexSubType == kIndexOfFields)) {
+        longs = 4;  // offset (two longs), size, duration
+    } else if (header.indexType == kIndexOfChunks && header.indexSubType == 0) {
+        longs = 2;  // offset, size
+    } else if (header.indexType == kIndexOfChunks && header.indexSubType == kIndexOfFields) {
+        longs = 3;  // offset, size, the second field's offset
+    }
+    if (longs == 0 || header.longsPerEntry != longs) return std::nullopt;
+    return std::int64_t{4} * longs;
+}
+
 SuperIndexHeader SuperIndexHeader::read(std::span<const std::uint8_t, kSize> bytes) {
     FieldCursor f(bytes);
     SuperIndexHeader h;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "container/four_cc.h"
@@ -13,6 +14,8 @@ namespace strovanik::container {
 // bIndexType of an OpenDML index header.
 inline constexpr std::uint8_t kIndexOfIndexes = 0;
 inline constexpr std::uint8_t kIndexOfChunks = 1;
+// bIndexSubType: the chunks are frames of two fields, each entry locating both.
+inline constexpr std::uint8_t kIndexOfFields = 1;
 
 // The fields that open both kinds of OpenDML index, "indx" and "ix##".
 struct IndexHeaderFields {
@@ -22,6 +25,11 @@ struct IndexHeaderFields {
     std::uint32_t entriesInUse = 0;
     FourCc chunkId{};  // the chunks the index lists ("00dc")
 };
+
+// The size in bytes of an index's entries as its header declares them (wLongsPerEntry), where its
+// type and sub-type have entries of that size: 16 for a super index, 8 for a standard index, 12
+// for a field index. Nothing for any other size, which no reader can take for an entry.
+std::optional<std::int64_t> indexEntrySize(const IndexHeaderFields& header);
 
 // The 24 bytes that open the data of an "indx" chunk; twelve reserved bytes follow the fields.
 struct SuperIndexHeader : IndexHeaderFields {

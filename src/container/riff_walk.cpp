@@ -24,6 +24,11 @@ constexpr std::size_t kMaxStreams = 100;
 constexpr std::size_t kMaxInfoTexts = 64;
 constexpr std::size_t kMaxRiffParts = 65'536;
 constexpr std::size_t kMaxMovieLists = 65'536;
+// The standard indexes the walk remembers having read, so that one named twice is read once: a
+// writer puts one in each RIFF for each stream. A super index may name millions of places, and
+// its entries are read as the indexes are counted rather than kept; past this many places the
+// walk stops at its limit, holding about 3 MiB for them.
+constexpr std::size_t kMaxIndexPlaces = 65'536;
 
 FourCc codeAt(std::span<const std::uint8_t> bytes) {
     return {bytes[0], bytes[1], bytes[2], bytes[3]};
@@ -48,10 +53,12 @@ public:
     // of it, and from walking the movie lists otherwise.
     void countChunks() {
         if (walk_.streams.empty() || reader_.exhausted()) return;
-        if (!superEntries_.empty()) {
+        // Super indexes whose entries are all unused slots leave the counting to idx1.
+        if (!superIndexes_.empty()) {
             walk_.index = IndexKind::OpenDml;
-            countFromOdmlIndex();
-        } else if (walk_.idx1Found) {
+            if (!countFromOdmlIndex()) walk_.index = IndexKind::None;
+        }
+        if (walk_.index == IndexKind::None && walk_.idx1Found && !reader_.exhausted()) {
             walk_.index = IndexKind::Idx1;
             countFromIdx1();
         }
@@ -59,7 +66,7 @@ public:
         if (noteLimit()) return;
         // idx1 covers the first RIFF only: the movie lists of later ones are walked.
         const bool covered = walk_.index != IndexKind::None && walk_.indexEntriesPastEnd == 0 &&
-                             walk_.indexEntriesMismatched == 0 &&
+                             walk_.indexEntriesMismatched == 0 && walk_.unreadIndexes.count == 0 &&
                              (walk_.index == IndexKind::OpenDml || walk_.parts.size() == 1);
         if (covered && !isCut()) return;
         countFromMovieLists();
@@ -73,8 +80,11 @@ public:
     }
 
 private:
-    struct SuperEntry {
-        std::int64_t offset = 0;
+    // Where a stream's super index keeps its entries.
+    struct SuperIndexPlace {
+        std::int64_t entriesAt = 0;
+        std::int64_t count = 0;
+        std::int64_t entrySize = 0;
         std::size_t stream = 0;
     };
 
@@ -229,8 +239,8 @@ private:
         });
         if (!headerRead) {
             // Its super index, if one was read, belongs to no stream.
-            while (!superEntries_.empty() && superEntries_.back().stream == stream) {
-                superEntries_.pop_back();
+            if (!superIndexes_.empty() && superIndexes_.back().stream == stream) {
+                superIndexes_.pop_back();
             }
             return;
         }
@@ -250,32 +260,35 @@ private:
         walk_.infoTexts.emplace_back(chunk.id, decodeCp949(std::span(bytes.begin(), end)));
     }
 
-    // An OpenDML super index: where the standard indexes of the stream lie.
+    // An OpenDML super index: where the standard indexes of the stream lie. Its entries are
+    // read when the chunks are counted, one at a time, never kept; a stream's first super
+    // index is the one read.
     void readSuperIndex(const ChunkHeader& chunk, std::size_t stream) {
         if (chunk.size < SuperIndexHeader::kSize) return;
+        if (!superIndexes_.empty() && superIndexes_.back().stream == stream) return;
         std::array<std::uint8_t, SuperIndexHeader::kSize> headerBytes{};
         reader_.read(chunk.dataAt(), headerBytes);
         const SuperIndexHeader header = SuperIndexHeader::read(headerBytes);
         if (header.indexType != kIndexOfIndexes) return;
         walk_.odmlIndexFound = true;
-        const std::int64_t entriesAt = chunk.dataAt() + SuperIndexHeader::kSize;
+        const std::optional<std::int64_t> entrySize = indexEntrySize(header);
+        if (!entrySize) {
+            unreadIndex(chunk.at, header.longsPerEntry);
+            return;
+        }
         const std::int64_t room =
             std::min(chunk.size, walk_.fileSize - chunk.dataAt()) - SuperIndexHeader::kSize;
-        const std::int64_t count =
-            std::min<std::int64_t>(header.entriesInUse, room / SuperIndexEntry::kSize);
-        for (std::int64_t i = 0; i < count; ++i) {
-            if (!reader_.step(chunk.dataAt())) return;
-            std::array<std::uint8_t, SuperIndexEntry::kSize> entryBytes{};
-            reader_.read(entriesAt + SuperIndexEntry::kSize * i, entryBytes);
-            const SuperIndexEntry entry = SuperIndexEntry::read(entryBytes);
-            if (entry.offset == 0) continue;  // an unused slot
-            if (entry.offset >
-                static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-                ++walk_.indexEntriesPastEnd;
-                continue;
-            }
-            superEntries_.push_back({static_cast<std::int64_t>(entry.offset), stream});
-        }
+        const std::int64_t count = std::min<std::int64_t>(header.entriesInUse, room / *entrySize);
+        superIndexes_.push_back(
+            {chunk.dataAt() + SuperIndexHeader::kSize, count, *entrySize, stream});
+    }
+
+    // An index whose entries are of a size its type does not have is not read: what its
+    // entries say cannot be known.
+    void unreadIndex(std::int64_t at, std::uint16_t longsPerEntry) {
+        if (walk_.unreadIndexes.count++ > 0) return;
+        walk_.unreadIndexes.firstAt = at;
+        walk_.unreadIndexes.longsPerEntry = longsPerEntry;
     }
 
     // Counts one chunk of `stream` whose data starts at `dataAt`, from an index or the walk.
@@ -305,67 +318,102 @@ private:
         if (found[0] != id[0] || found[1] != id[1]) ++walk_.indexEntriesMismatched;
     }
 
-    // Calls `visit(i, entry)` for each of `count` index entries of type Entry at `at`, read in
-    // large blocks; every entry is one step.
+    // Calls `visit(i, entry)` for each of `count` index entries of `entrySize` bytes at `at`,
+    // each read as an Entry from its first bytes, in large blocks; every entry is one step.
     template <typename Entry, typename Visit>
-    void forEachEntry(std::int64_t at, std::int64_t count, Visit visit) {
+    void forEachEntry(std::int64_t at, std::int64_t count, std::int64_t entrySize, Visit visit) {
         std::vector<std::uint8_t> block;
-        constexpr std::int64_t kPerBlock = kIndexBlock / Entry::kSize;
-        for (std::int64_t first = 0; first < count; first += kPerBlock) {
-            const std::int64_t n = std::min(kPerBlock, count - first);
-            block.resize(static_cast<std::size_t>(n * Entry::kSize));
-            reader_.read(at + first * Entry::kSize, block);
+        const std::int64_t perBlock = kIndexBlock / entrySize;
+        for (std::int64_t first = 0; first < count; first += perBlock) {
+            const std::int64_t n = std::min(perBlock, count - first);
+            block.resize(static_cast<std::size_t>(n * entrySize));
+            reader_.read(at + first * entrySize, block);
             for (std::int64_t i = 0; i < n; ++i) {
-                if (!reader_.step(at + (first + i) * Entry::kSize)) return;
+                if (!reader_.step(at + (first + i) * entrySize)) return;
                 const auto bytes =
-                    std::span(block).subspan(static_cast<std::size_t>(i * Entry::kSize));
+                    std::span(block).subspan(static_cast<std::size_t>(i * entrySize));
                 visit(first + i, Entry::read(bytes.template first<Entry::kSize>()));
             }
         }
     }
 
-    void countFromOdmlIndex() {
+    template <typename Entry, typename Visit>
+    void forEachEntry(std::int64_t at, std::int64_t count, Visit visit) {
+        forEachEntry<Entry>(at, count, Entry::kSize, visit);
+    }
+
+    // Counts the chunks from the super indexes, in the order of their streams and entries.
+    // False when no entry names a standard index.
+    bool countFromOdmlIndex() {
         std::set<std::int64_t> visited;  // a standard index named twice is read once
-        for (const SuperEntry& entry : superEntries_) {
-            if (reader_.exhausted()) return;
-            WalkedStream& s = walk_.streams[entry.stream];
-            s.indexedChunks = s.indexedChunks.value_or(0);
-            if (!visited.insert(entry.offset).second) {
-                ++walk_.indexEntriesMismatched;
-                continue;
-            }
-            std::array<std::uint8_t, 8 + StandardIndexHeader::kSize> bytes{};
-            if (!reader_.read(entry.offset, bytes)) {
-                ++walk_.indexEntriesPastEnd;
-                continue;
-            }
-            const FourCc chunkId = codeAt(bytes);
-            const std::int64_t chunkSize = uint32At(bytes, 4);
-            const StandardIndexHeader header =
-                StandardIndexHeader::read(std::span(bytes).subspan<8>());
-            if (header.indexType != kIndexOfChunks || upperAscii(chunkId[0]) != 'I') {
-                ++walk_.indexEntriesMismatched;  // not a standard index
-                continue;
-            }
-            const auto base = static_cast<std::int64_t>(std::min<std::uint64_t>(
-                header.baseOffset, std::numeric_limits<std::int64_t>::max() / 2));
-            const std::int64_t entriesAt = entry.offset + 8 + StandardIndexHeader::kSize;
-            const std::int64_t room =
-                std::min(chunkSize - StandardIndexHeader::kSize, walk_.fileSize - entriesAt);
-            const std::int64_t count = std::min<std::int64_t>(
-                header.entriesInUse, std::max<std::int64_t>(room, 0) / StandardIndexEntry::kSize);
-            if (!reader_.spendIndexEntries(count)) return;
-            *s.indexedChunks += count;
-            const std::int64_t stride = std::max<std::int64_t>(1, count / kSampledEntries);
-            forEachEntry<StandardIndexEntry>(entriesAt, count,
-                                             [&](std::int64_t i, const StandardIndexEntry& e) {
-                                                 const std::int64_t dataAt = base + e.offset;
-                                                 s.indexedBytes += e.size;
-                                                 countChunk(entry.stream, dataAt, e.size);
-                                                 if (i % stride == 0 || i + 1 == count)
-                                                     sample(dataAt, header.chunkId);
-                                             });
+        bool named = false;
+        for (const SuperIndexPlace& place : superIndexes_) {
+            forEachEntry<SuperIndexEntry>(
+                place.entriesAt, place.count, place.entrySize,
+                [&](std::int64_t i, const SuperIndexEntry& entry) {
+                    if (entry.offset == 0) return;  // an unused slot
+                    if (entry.offset >
+                        static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                        ++walk_.indexEntriesPastEnd;
+                        return;
+                    }
+                    named = true;
+                    const auto offset = static_cast<std::int64_t>(entry.offset);
+                    if (visited.size() == kMaxIndexPlaces && !visited.contains(offset)) {
+                        reader_.stop(place.entriesAt + i * place.entrySize);
+                        return;
+                    }
+                    WalkedStream& s = walk_.streams[place.stream];
+                    s.indexedChunks = s.indexedChunks.value_or(0);
+                    if (!visited.insert(offset).second) {
+                        ++walk_.indexEntriesMismatched;
+                        return;
+                    }
+                    countFromStandardIndex(offset, place.stream);
+                });
+            if (reader_.exhausted()) break;
         }
+        return named;
+    }
+
+    void countFromStandardIndex(std::int64_t at, std::size_t stream) {
+        std::array<std::uint8_t, 8 + StandardIndexHeader::kSize> bytes{};
+        if (!reader_.read(at, bytes)) {
+            ++walk_.indexEntriesPastEnd;
+            return;
+        }
+        const FourCc chunkId = codeAt(bytes);
+        const std::int64_t chunkSize = uint32At(bytes, 4);
+        const StandardIndexHeader header = StandardIndexHeader::read(std::span(bytes).subspan<8>());
+        if (header.indexType != kIndexOfChunks || upperAscii(chunkId[0]) != 'I') {
+            ++walk_.indexEntriesMismatched;  // not a standard index
+            return;
+        }
+        const std::optional<std::int64_t> entrySize = indexEntrySize(header);
+        if (!entrySize) {
+            unreadIndex(at, header.longsPerEntry);
+            return;
+        }
+        WalkedStream& s = walk_.streams[stream];
+        const auto base = static_cast<std::int64_t>(std::min<std::uint64_t>(
+            header.baseOffset, std::numeric_limits<std::int64_t>::max() / 2));
+        const std::int64_t entriesAt = at + 8 + StandardIndexHeader::kSize;
+        const std::int64_t room =
+            std::min(chunkSize - StandardIndexHeader::kSize, walk_.fileSize - entriesAt);
+        const std::int64_t count = std::min<std::int64_t>(
+            header.entriesInUse, std::max<std::int64_t>(room, 0) / *entrySize);
+        if (!reader_.spendIndexEntries(count)) return;
+        *s.indexedChunks += count;
+        const std::int64_t stride = std::max<std::int64_t>(1, count / kSampledEntries);
+        // An entry of a field index is one chunk too, a frame whose two fields it locates.
+        forEachEntry<StandardIndexEntry>(entriesAt, count, *entrySize,
+                                         [&](std::int64_t i, const StandardIndexEntry& e) {
+                                             const std::int64_t dataAt = base + e.offset;
+                                             s.indexedBytes += e.size;
+                                             countChunk(stream, dataAt, e.size);
+                                             if (i % stride == 0 || i + 1 == count)
+                                                 sample(dataAt, header.chunkId);
+                                         });
     }
 
     // idx1 offsets count from the movie list's type, or in some files from the file's start:
@@ -428,7 +476,7 @@ private:
 
     ChunkReader& reader_;
     RiffWalk walk_;
-    std::vector<SuperEntry> superEntries_;
+    std::vector<SuperIndexPlace> superIndexes_;  // one a stream at most
     std::int64_t idx1At_ = 0;
     std::int64_t idx1Size_ = 0;
     std::size_t idx1Part_ = 0;

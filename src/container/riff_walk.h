@@ -67,6 +67,12 @@ struct RiffWalk {
     bool odmlIndexFound = false;
     std::int64_t indexEntriesPastEnd = 0;     // entries whose chunk does not lie inside the file
     std::int64_t indexEntriesMismatched = 0;  // sampled entries that name another chunk
+    // OpenDML indexes not read, their entries being of a size their type does not have.
+    struct UnreadIndexes {
+        std::int64_t count = 0;
+        std::int64_t firstAt = 0;         // the first one's chunk header
+        std::uint16_t longsPerEntry = 0;  // what the first one declares
+    } unreadIndexes;
     bool movieWalked = false;  // the present chunks were counted by walking the movie lists
 
     std::int64_t steps = 0;

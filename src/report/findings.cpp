@@ -8,7 +8,7 @@ namespace {
 
 using enum FindingCode;
 
-constexpr std::array<FindingKind, 21> kFindingKinds = {{
+constexpr std::array<FindingKind, 22> kFindingKinds = {{
     {Truncated, "truncated", false,
      "the file ends {bytes} bytes ({share}%) before its declared end; it plays {plays} s of "
      "{of} s",
@@ -92,6 +92,11 @@ constexpr std::array<FindingKind, 21> kFindingKinds = {{
      "{declared}",
      "스트림 {stream}: {code}는 {declared}(으)로 적혀 있지만 첫 청크 {chunks}개가 {declared}가 "
      "아닙니다"},
+    {IndexEntrySize, "index-entry-size", false,
+     "{n} OpenDML indexes give their entries a size their type does not have (the first, at byte "
+     "{at}, {longs} longs an entry) and were not read",
+     "OpenDML 색인 {n}개가 그 형식에 없는 항목 크기를 적고 있어서 읽지 않았습니다(첫 색인: "
+     "{at}바이트 위치, 항목당 {longs}롱)"},
 }};
 
 constexpr bool inCodeOrder() {

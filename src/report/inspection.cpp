@@ -145,6 +145,12 @@ void findIndexTrouble(const RiffWalk& walk, bool partial, Findings& out) {
     if (walk.indexEntriesMismatched > 0) {
         out.add(FindingCode::IndexWrongChunk, {{"n", count(walk.indexEntriesMismatched)}});
     }
+    if (walk.unreadIndexes.count > 0) {
+        out.add(FindingCode::IndexEntrySize,
+                {{"n", count(walk.unreadIndexes.count)},
+                 {"at", count(walk.unreadIndexes.firstAt)},
+                 {"longs", std::to_string(walk.unreadIndexes.longsPerEntry)}});
+    }
 }
 
 void findFrameCounts(const RiffWalk& walk, bool cut, Findings& out) {
@@ -213,9 +219,10 @@ void findBitrateMode(const WalkedStream& s, const std::optional<bitstream::Strea
 void findSoundFigures(const AviStreamRecord& r, const bitstream::StreamIdentity& id,
                       int soundNumber, Findings& out) {
     const std::string sound = std::to_string(soundNumber);
-    if (id.channels && *id.channels != r.nChannels()) {
+    const auto channels = static_cast<std::uint16_t>(r.nChannels());
+    if (id.channels && *id.channels != channels) {
         out.add(FindingCode::ChannelsMismatch, {{"sound", sound},
-                                                {"header", std::to_string(r.nChannels())},
+                                                {"header", std::to_string(channels)},
                                                 {"frames", std::to_string(*id.channels)}});
     }
     if (id.bitrateMode != bitstream::BitrateMode::Constant || !id.bitrateKbps) return;

@@ -146,6 +146,11 @@ TEST(H264, EncoderSeiEdges) {
     std::copy(text.begin(), text.end(), x264Body.begin() + static_cast<std::ptrdiff_t>(uuid.size()));
     Bytes otherBody = x264Body;
     otherBody[0] ^= 1;
+    // Then 00 00 03 01: 00 00 01 with an emulation byte, which the message's size may count.
+    Bytes escapedBody(uuid.size() + text.size() + 4, 0);
+    std::copy(x264Body.begin(), x264Body.end(), escapedBody.begin());
+    escapedBody[escapedBody.size() - 2] = 0x03;
+    escapedBody[escapedBody.size() - 1] = 0x01;
     const auto sei = [](std::initializer_list<Bytes> messages) {
         Bytes out;
         for (const Bytes& m : messages) out.insert(out.end(), m.begin(), m.end());
@@ -164,6 +169,10 @@ TEST(H264, EncoderSeiEdges) {
          sei({message(1, 300, Bytes(300, 0x11)), message(5, x264Body.size(), x264Body)}), true},
         {"another encoder's identifier", sei({message(5, otherBody.size(), otherBody)}), false},
         {"a size beyond the payload", sei({message(5, x264Body.size() + 2, x264Body)}), false},
+        {"a size beyond the payload but for an emulation byte",
+         sei({message(5, escapedBody.size() + 1, escapedBody)}), false},
+        {"a size that leaves the emulation byte out",
+         sei({message(5, escapedBody.size() - 1, escapedBody)}), true},
         {"types of 255 to the end", Bytes(40, 0xFF), false},
         {"empty", {}, false},
     };

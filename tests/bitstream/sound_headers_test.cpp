@@ -133,6 +133,8 @@ TEST(MpegAudioHeader, ALoneSyncWordIsNotBelieved) {
         bytes.resize(bytes.size() + tail, 0x55);
         return bytes;
     };
+    Bytes afterLead(100 + 417, 0x55);
+    std::copy(header.begin(), header.end(), afterLead.begin() + 100);
     struct Case {
         const char* what;
         Bytes bytes;
@@ -140,6 +142,8 @@ TEST(MpegAudioHeader, ALoneSyncWordIsNotBelieved) {
     };
     const Case cases[] = {
         {"one frame, then more bytes", frames(1, 1000), 0},
+        {"one frame that ends the bytes", frames(1, 0), 0},
+        {"bytes, then one frame that ends them", afterLead, 0},
         {"two frames, then more bytes", frames(2, 1000), 0},
         {"three frames", frames(3, 0), 3},
         {"two frames that end the bytes", frames(2, 0), 2},

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "report/inspection.h"
 #include "support/avi_writer.h"
 
 // The walk's bounds: what it reads, what it trusts of a size, and how it ends on files built to
@@ -40,15 +42,26 @@ void put32(Bytes& bytes, std::size_t at, std::int64_t value) {
     std::copy(v.begin(), v.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
+// What an OpenDML file's indexes declare of their entries.
+struct IndexShape {
+    std::int16_t superLongs = 4;     // longs an entry of the super index
+    std::int16_t standardLongs = 2;  // longs an entry of each standard index, as laid out
+    std::uint8_t subType = 0;        // of both; 1: frames of two fields
+};
+
 // An OpenDML file: 3 frames in the AVI RIFF, 2 in an AVIX one, each RIFF's movie list ending in
 // a standard index, and a super index in the stream list naming the standard indexes in the
-// order `order` gives (an entry named twice makes a loop).
-Bytes openDmlFile(const std::vector<int>& order) {
-    const std::size_t superSize = 24 + 16 * order.size();
+// order `order` gives (an entry named twice makes a loop). A field index's entries locate the
+// second field of each frame too, half way into it.
+Bytes openDmlFile(const std::vector<int>& order, const IndexShape& shape = {}) {
+    const std::size_t superEntry = 4 * static_cast<std::size_t>(shape.superLongs);
+    const std::size_t entry = 4 * static_cast<std::size_t>(shape.standardLongs);
+    const std::size_t superSize = 24 + superEntry * order.size();
     const Bytes hdrl = videoHeaderList(chunk("indx", Bytes(superSize, 0)));
-    const auto standardIndex = [](int count) {
-        return chunk("ix00", concat({le16(2), Bytes{0, 1}, le32(count), code("00dc"), Bytes(12, 0),
-                                     Bytes(8 * static_cast<std::size_t>(count), 0)}));
+    const auto standardIndex = [&](int count) {
+        return chunk("ix00", concat({le16(shape.standardLongs), Bytes{shape.subType, 1},
+                                     le32(count), code("00dc"), Bytes(12, 0),
+                                     Bytes(entry * static_cast<std::size_t>(count), 0)}));
     };
     const Bytes first = riff("AVI ", {hdrl, list("movi", {frames(3, 10), standardIndex(3)})});
     const Bytes second = riff("AVIX", {list("movi", {frames(2, 10), standardIndex(2)})});
@@ -64,17 +77,20 @@ Bytes openDmlFile(const std::vector<int>& order) {
     for (int i = 0; i < 2; ++i) {
         put32(file, indexAt[i] + 8 + 12, 0);  // base offset: the start of the file
         for (int k = 0; k < counts[i]; ++k) {
-            const std::size_t entry = indexAt[i] + 8 + 24 + 8 * static_cast<std::size_t>(k);
-            put32(file, entry, static_cast<std::int64_t>(moviStart[i] + k * chunkSpan + 8));
-            put32(file, entry + 4, 10);
+            const std::size_t at = indexAt[i] + 8 + 24 + entry * static_cast<std::size_t>(k);
+            const std::size_t dataAt = moviStart[i] + k * chunkSpan + 8;
+            put32(file, at, static_cast<std::int64_t>(dataAt));
+            put32(file, at + 4, 10);
+            if (entry >= 12) put32(file, at + 8, static_cast<std::int64_t>(dataAt + 5));
         }
     }
     const std::size_t superAt = 12 + 12 + (8 + 56) + 12 + (8 + 56) + (8 + 40) + 8;
-    Bytes header = concat({le16(4), Bytes{0, 0}, le32(static_cast<std::int32_t>(order.size())),
-                           code("00dc"), Bytes(12, 0)});
+    Bytes header =
+        concat({le16(shape.superLongs), Bytes{shape.subType, 0},
+                le32(static_cast<std::int32_t>(order.size())), code("00dc"), Bytes(12, 0)});
     std::copy(header.begin(), header.end(), file.begin() + static_cast<std::ptrdiff_t>(superAt));
     for (std::size_t e = 0; e < order.size(); ++e) {
-        put32(file, superAt + 24 + 16 * e, static_cast<std::int64_t>(indexAt[order[e]]));
+        put32(file, superAt + 24 + superEntry * e, static_cast<std::int64_t>(indexAt[order[e]]));
     }
     return file;
 }
@@ -100,6 +116,46 @@ TEST(RiffWalk, AStandardIndexNamedTwiceIsReadOnce) {
     EXPECT_EQ(walk.indexEntriesMismatched, 1);
     EXPECT_TRUE(walk.movieWalked);
     EXPECT_EQ(walk.streams[0].presentChunks, 5);
+}
+
+// Index entries are read at the size their header declares, where their type has entries of
+// that size; an index that declares another size is not read, and the movie lists are walked.
+TEST(RiffWalk, IndexEntriesAreReadAtTheirDeclaredSize) {
+    const struct {
+        const char* what;
+        IndexShape shape;
+        std::int64_t unread;  // indexes not read
+        std::optional<std::int64_t> indexed;
+    } cases[] = {
+        {"standard indexes", {4, 2, 0}, 0, 5},
+        {"field indexes, 12 bytes an entry", {4, 3, 1}, 0, 5},
+        {"standard indexes of 12 bytes an entry", {4, 3, 0}, 2, 0},
+        {"field indexes of 8 bytes an entry", {4, 2, 1}, 2, 0},
+        {"a super index of 8 bytes an entry", {2, 2, 0}, 1, std::nullopt},
+        {"a super index of 24 bytes an entry", {6, 2, 0}, 1, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes file = openDmlFile({0, 1}, c.shape);
+        const RiffWalk walk = walked(file);
+        ASSERT_EQ(walk.streams.size(), 1u);
+        EXPECT_EQ(walk.unreadIndexes.count, c.unread);
+        EXPECT_EQ(walk.streams[0].indexedChunks, c.indexed);
+        EXPECT_EQ(walk.streams[0].presentChunks, 5);
+        EXPECT_EQ(walk.movieWalked, c.unread > 0);
+        EXPECT_EQ(walk.indexEntriesMismatched + walk.indexEntriesPastEnd, 0);
+        if (c.unread > 0) {
+            EXPECT_EQ(walk.unreadIndexes.longsPerEntry,
+                      c.unread == 1 ? c.shape.superLongs : c.shape.standardLongs);
+        }
+        // An index that cannot be read is a fault of the file, which the inspection names.
+        container::MemorySource source(file);
+        const report::Inspection in = report::inspect(source);
+        const bool named = std::any_of(in.findings.begin(), in.findings.end(), [](const auto& f) {
+            return f.code == report::FindingCode::IndexEntrySize;
+        });
+        EXPECT_EQ(named, c.unread > 0);
+    }
 }
 
 // Sizes are claims: the walk reads chunk headers and indexes only, however large the data,
@@ -152,6 +208,7 @@ TEST(RiffWalk, RecListsNestedBeyondTheBoundStopTheWalkAtItsLimit) {
         {10, 10, WalkTrouble::None, 2},
         {11, 10, WalkTrouble::StepLimit, 1},
         {100'000, 99'999, WalkTrouble::StepLimit, 1},
+        {100'001, container::WalkLimits{}.maxListDepth, WalkTrouble::StepLimit, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.depth);

@@ -23,6 +23,7 @@
 #include "report/analysis.h"
 #include "report/derived_measures.h"
 #include "report/number_text.h"
+#include "support/allocation_peak.h"
 
 namespace strovanik::fuzzing {
 
@@ -529,6 +530,7 @@ std::string walkBytes(const std::uint8_t* data, std::size_t size) {
 
     findings.at("first frames");
     WatchedSource again(file, file.size() + 1, 0);
+    const testing::AllocationPeak peak;
     container::ChunkReader reader(again, limits);
     const container::RiffWalk walked = container::walkRiff(reader);
     const container::FirstFrames frames = container::readFirstFrames(reader, walked);
@@ -537,6 +539,12 @@ std::string walkBytes(const std::uint8_t* data, std::size_t size) {
 
     findings.at("inspection");
     const report::Inspection in = report::inspectWalk(walked, frames);
+    // The walk, the first frames and the findings within the inspection's bound, where the
+    // build counts the heap.
+    findings.require(peak.peakAbove() <= container::kInspectionMemory,
+                     "more memory held than the inspection's bound");
+    findings.require(!testing::AllocationPeak::counted() || peak.peakAbove() >= 0,
+                     "the heap is not counted");
     const bool cut = walk.isCut();
     findings.require((in.verdict == report::Verdict::Truncated) == cut,
                      "truncated is not what the sizes say");
@@ -635,7 +643,12 @@ std::string sampleBytes(const std::uint8_t* data, std::size_t size) {
     findings.at("sample");
     container::MemorySource source(file);
     SampleImage image(size);
+    const testing::AllocationPeak peak;
     const container::SampleOutcome outcome = container::writeStructureSample(source, image);
+    findings.require(peak.peakAbove() <= container::kInspectionMemory,
+                     "more memory held than the inspection's bound");
+    findings.require(!testing::AllocationPeak::counted() || peak.peakAbove() >= 0,
+                     "the heap is not counted");
     const std::vector<std::uint8_t>& sample = image.bytes();
     findings.require(!image.disordered(), "a write out of order, empty or past the end");
     findings.require(outcome.length == static_cast<std::int64_t>(size),

@@ -1,9 +1,9 @@
 // Writes the fuzzers' seed inputs: files from the test AVI writer in its variants, each with
 // the two control bytes the analysis target reads from the end, rows of field values for the
 // number-form target, and files of structure at scale for the walk and the sample (nesting
-// hundreds of thousands deep, thousands of RIFFs, indexes of a hundred thousand entries), too
-// large to keep in the tree. Run it as `write_fuzz_seeds FOLDER`: it fills FOLDER/analysis,
-// FOLDER/number_forms and FOLDER/walk.
+// hundreds of thousands deep, tens of thousands of RIFFs, indexes of a hundred thousand entries,
+// a super index of 240,000), too large to keep in the tree. Run it as `write_fuzz_seeds FOLDER`:
+// it fills FOLDER/analysis, FOLDER/number_forms and FOLDER/walk.
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -223,6 +223,34 @@ Bytes movieList(const Bytes& chunks) {
         {code("LIST"), le32(static_cast<std::int32_t>(chunks.size() + 4)), code("movi"), chunks});
 }
 
+// `count` frames in a movie list that ends in their standard index, named by the stream's super
+// index; with sub-type 1 a field index, whose entries also locate each frame's second field.
+Bytes indexedByOdml(std::size_t count, std::uint8_t subType) {
+    const Bytes frame = chunk("00dc", Bytes(16, 0x5A));
+    const Bytes superIndex =
+        concat({le16(4), Bytes{subType, 0}, le32(1), code("00dc"), Bytes(12, 0), Bytes(16, 0)});
+    const Bytes headers = videoHeaders(static_cast<std::int32_t>(count), superIndex);
+    const std::size_t firstFrame = 12 + headers.size() + 12;
+    const std::size_t indexAt = firstFrame + count * frame.size();
+    Bytes standard =
+        concat({le16(subType == 0 ? 2 : 3), Bytes{subType, 1},
+                le32(static_cast<std::int32_t>(count)), code("00dc"), le32(0), le32(0), le32(0)});
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto dataAt = static_cast<std::int32_t>(firstFrame + i * frame.size() + 8);
+        const Bytes e = subType == 0 ? concat({le32(dataAt), le32(16)})
+                                     : concat({le32(dataAt), le32(16), le32(dataAt + 8)});
+        standard.insert(standard.end(), e.begin(), e.end());
+    }
+    Bytes file = riff(
+        "AVI ", {headers, movieList(concat({repeated(frame, count), chunk("ix00", standard)}))});
+    // The super index's one entry: where the standard index's chunk starts.
+    const std::size_t superAt = 12 + headers.size() - superIndex.size();
+    const Bytes offset = concat({le32(static_cast<std::int32_t>(indexAt)), le32(0)});
+    std::copy(offset.begin(), offset.end(),
+              file.begin() + static_cast<std::ptrdiff_t>(superAt + 24));
+    return file;
+}
+
 std::vector<std::pair<std::string, Bytes>> walkSeeds() {
     std::vector<std::pair<std::string, Bytes>> seeds;
     const Bytes frame = chunk("00dc", Bytes(16, 0x5A));
@@ -264,31 +292,29 @@ std::vector<std::pair<std::string, Bytes>> walkSeeds() {
             "long_idx1", riff("AVI ", {videoHeaders(static_cast<std::int32_t>(count)),
                                        movieList(repeated(frame, count)), chunk("idx1", entries)}));
     }
-    // An OpenDML standard index of 100,000 entries, named by the stream's super index.
+    // An OpenDML standard index of 100,000 entries, named by the stream's super index, and a
+    // field index of 50 (12 bytes an entry, the second field's offset last).
+    seeds.emplace_back("long_odml_index", indexedByOdml(100'000, 0));
+    seeds.emplace_back("field_index", indexedByOdml(50, 1));
+    // A super index naming 240,000 places, all distinct and none a standard index: more than
+    // the walk remembers having read.
     {
-        const std::size_t count = 100'000;
-        const Bytes superIndex =
-            concat({le16(4), Bytes{0, 0}, le32(1), code("00dc"), Bytes(12, 0), Bytes(16, 0)});
-        const Bytes headers = videoHeaders(static_cast<std::int32_t>(count), superIndex);
-        const std::size_t firstFrame = 12 + headers.size() + 12;
-        const std::size_t indexAt = firstFrame + count * frame.size();
-        Bytes standard = concat({le16(2), Bytes{0, 1}, le32(static_cast<std::int32_t>(count)),
-                                 code("00dc"), le32(0), le32(0), le32(0)});
+        const std::size_t count = 240'000;
+        Bytes superIndex = concat({le16(4), Bytes{0, 0}, le32(static_cast<std::int32_t>(count)),
+                                   code("00dc"), Bytes(12, 0)});
+        superIndex.resize(24 + 16 * count, 0);
         for (std::size_t i = 0; i < count; ++i) {
-            const Bytes e = concat(
-                {le32(static_cast<std::int32_t>(firstFrame + i * frame.size() + 8)), le32(16)});
-            standard.insert(standard.end(), e.begin(), e.end());
+            const Bytes offset = le32(static_cast<std::int32_t>(1'000 + 16 * i));
+            std::copy(offset.begin(), offset.end(),
+                      superIndex.begin() + static_cast<std::ptrdiff_t>(24 + 16 * i));
         }
-        Bytes file =
-            riff("AVI ",
-                 {headers, movieList(concat({repeated(frame, count), chunk("ix00", standard)}))});
-        // The super index's one entry: where the standard index's chunk starts.
-        const std::size_t superAt = 12 + headers.size() - (superIndex.size());
-        const Bytes offset = concat({le32(static_cast<std::int32_t>(indexAt)), le32(0)});
-        std::copy(offset.begin(), offset.end(),
-                  file.begin() + static_cast<std::ptrdiff_t>(superAt + 24));
-        seeds.emplace_back("long_odml_index", file);
+        seeds.emplace_back("long_super_index",
+                           riff("AVI ", {videoHeaders(1, superIndex), movieList(frame)}));
     }
+    // More RIFFs than the walk keeps, each with an empty movie list.
+    seeds.emplace_back("more_segments_than_kept",
+                       concat({riff("AVI ", {videoHeaders(1), movieList(frame)}),
+                               repeated(riff("AVIX", {movieList({})}), 70'000)}));
     return seeds;
 }
 

@@ -255,3 +255,45 @@ TEST(Inspection, ACutFileSaysWhatIsMissingAndWhatPlays) {
 
 }  // namespace
 }  // namespace strovanik::testing
+
+namespace strovanik::testing {
+namespace {
+
+// The format record's channel count is unsigned: a count of 65,535 is said as such, never as -1.
+TEST(Inspection, ChannelCountsOfTheFormatRecordAgainstTheFrames) {
+    // Three MPEG audio frames of 417 bytes, joint stereo.
+    Bytes frames(3 * 417, 0x55);
+    for (std::size_t at = 0; at < frames.size(); at += 417) {
+        const Bytes header{0xFF, 0xFB, 0x90, 0x64};
+        std::copy(header.begin(), header.end(), frames.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    const struct {
+        std::int16_t channels;
+        const char* said;  // nullptr: no finding
+    } cases[] = {
+        {2, nullptr},
+        {1, "the format header says 1 channels, its frames hold 2"},
+        {-1, "the format header says 65535 channels, its frames hold 2"},
+        {-32768, "the format header says 32768 channels, its frames hold 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channels);
+        MainHeaderPlan main;
+        main.streams = 1;
+        AudioPlan sound;
+        sound.channels = c.channels;
+        const Inspection in = inspected(riff(
+            "AVI ", {list("hdrl", {chunk("avih", mainHeaderData(main)), audioStreamList(sound)}),
+                     list("movi", {chunk("00wb", frames)})}));
+        const auto found = std::find_if(in.findings.begin(), in.findings.end(), [](const auto& f) {
+            return f.code == report::FindingCode::ChannelsMismatch;
+        });
+        ASSERT_EQ(found != in.findings.end(), c.said != nullptr);
+        if (c.said != nullptr) {
+            EXPECT_NE(found->english.find(c.said), std::string::npos) << found->english;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace strovanik::testing
