@@ -35,6 +35,7 @@ enum class FindingCode {
     ChannelsMismatch,
     SoundRateMismatch,
     NotAsDeclared,
+    UnreadableFrames,
 };
 
 // A sentence's slots are written {name}; the inspection gives each its text.

@@ -160,7 +160,7 @@ TEST(Inspection, VerdictsAndFindings) {
         {"XVID, no MPEG-4 start code",
          fileOf(declaredXvid),
          Verdict::Complete,
-         {"not-as-declared"}},
+         {"unreadable-frames"}},
         {"stream longer than its index",
          fileOf(longStream),
          Verdict::Complete,
