@@ -384,6 +384,7 @@ Inspection inspectWalk(const RiffWalk& walk, const container::FirstFrames& frame
                             static_cast<double>(declared);
     }
     in.index = walk.index;
+    in.unknownChunks = walk.unknownChunks;
     for (const auto& [id, text] : walk.infoTexts) {
         if (upperCased(id) == fourCc("ISFT")) {
             in.writer = text;

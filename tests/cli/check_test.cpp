@@ -98,7 +98,8 @@ TEST(Check, JsonRecordsHoldTheInspection) {
     for (const auto& [key, value] : cut.items()) keys.insert(key);
     EXPECT_EQ(keys,
               (std::set<std::string>{"verdict", "durationSeconds", "playableSeconds",
-                                     "presentPercent", "index", "writer", "streams", "findings"}));
+                                     "presentPercent", "index", "writer", "unknownChunks",
+                                     "streams", "findings"}));
     const json& stream = all[0].at("inspection").at("streams").at(0);
     EXPECT_EQ(stream.at("type"), "vids");
     EXPECT_TRUE(stream.at("formatTag").is_null());
