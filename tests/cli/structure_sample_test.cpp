@@ -263,7 +263,8 @@ TEST(StructureSample, ItsInspectionIsTheFilesInspection) {
 TEST(StructureSample, ADamagedMovieListKeepsWhatFollowsAndSaysWhere) {
     TempFolder folder;
     Bytes bytes = aviWithMovieChunks(6, 100);
-    // The fourth chunk header of the movie list becomes bytes that are no chunk header.
+    // The fourth chunk header of the movie list becomes bytes that are no chunk header: an id of
+    // no text and a size past the list's end.
     std::vector<std::int64_t> headers;
     const fs::path whole = folder / "whole.avi";
     writeFile(whole, bytes);
@@ -272,7 +273,7 @@ TEST(StructureSample, ADamagedMovieListKeepsWhatFollowsAndSaysWhere) {
     });
     ASSERT_GE(headers.size(), 4u);
     const auto lost = static_cast<std::size_t>(headers[3]);
-    std::memset(bytes.data() + lost, 0xFF, 4);
+    std::memset(bytes.data() + lost, 0xFF, 8);
     const fs::path damaged = folder / "damaged.avi";
     writeFile(damaged, bytes);
 
