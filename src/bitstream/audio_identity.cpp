@@ -31,12 +31,13 @@ constexpr std::array<std::uint16_t, 5> kAacTags{0x00FF, 0x1601, 0x4143, 0x706D, 
 
 // The header of every frame that the walk of a format's frames meets.
 template <class Frame>
-std::vector<ByteRange> frameHeaderRanges(std::span<const std::uint8_t> bytes,
-                                         std::optional<Frame> (*read)(std::span<const std::uint8_t>)) {
+std::vector<ByteRange> frameHeaderRanges(
+    std::span<const std::uint8_t> bytes,
+    std::optional<Frame> (*read)(std::span<const std::uint8_t>)) {
     std::vector<ByteRange> ranges;
     for (const auto& f : walkFrames<Frame>(bytes, read)) {
-        ranges.push_back(
-            {f.offset, std::min(Frame::kHeaderBytes, bytes.size() - f.offset), SpanKind::FrameHeader});
+        ranges.push_back({f.offset, std::min(Frame::kHeaderBytes, bytes.size() - f.offset),
+                          SpanKind::FrameHeader});
     }
     return ranges;
 }
@@ -58,8 +59,7 @@ constexpr std::array<FramedFormat, 4> kFramedFormats{{
     {[](std::span<const std::uint8_t> b) { return runStartsHere(b, readDtsFrameHeader); },
      identifyDts,
      [](std::span<const std::uint8_t> b) { return frameHeaderRanges(b, readDtsFrameHeader); }},
-    {[](std::span<const std::uint8_t> b) { return runStartsHere(b, readAdtsHeader); },
-     identifyAdts,
+    {[](std::span<const std::uint8_t> b) { return runStartsHere(b, readAdtsHeader); }, identifyAdts,
      [](std::span<const std::uint8_t> b) { return frameHeaderRanges(b, readAdtsHeader); }},
 }};
 
@@ -113,7 +113,8 @@ std::optional<StreamIdentity> identifyAudio(const StreamPrefix& prefix,
     }
 
     const std::vector<std::uint8_t> bytes = endToEnd(prefix);
-    if (const auto run = findFramed(bytes)) return run->format->identify(std::span(bytes).subspan(run->at));
+    if (const auto run = findFramed(bytes))
+        return run->format->identify(std::span(bytes).subspan(run->at));
 
     const std::optional<std::uint16_t> tag = format ? format->codingTag() : std::nullopt;
     if (tag && std::find(kAacTags.begin(), kAacTags.end(), *tag) != kAacTags.end()) {

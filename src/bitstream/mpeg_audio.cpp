@@ -132,9 +132,9 @@ std::span<const std::uint8_t> firstFrames(std::span<const std::uint8_t> bytes,
 // The frame at `first` as far as the bytes hold it.
 std::span<const std::uint8_t> frameBytes(std::span<const std::uint8_t> bytes,
                                          const FrameAt<MpegAudioFrame>& first) {
-    return bytes.subspan(
-        first.offset, std::min<std::size_t>(static_cast<std::size_t>(first.frame.frameBytes),
-                                            bytes.size() - first.offset));
+    return bytes.subspan(first.offset,
+                         std::min<std::size_t>(static_cast<std::size_t>(first.frame.frameBytes),
+                                               bytes.size() - first.offset));
 }
 
 EncoderName encoderFromText(const std::string& text) {
@@ -278,8 +278,8 @@ std::vector<ByteRange> mpegAudioReadRanges(std::span<const std::uint8_t> bytes) 
         const auto searched = firstFrames(bytes, frames, kFramesWithLameText);
         if (const auto at = lameNameAt(searched)) {
             const auto offset = static_cast<std::size_t>(searched.data() - bytes.data()) + *at;
-            ranges.push_back({offset, std::min(kLameEncoderBytes, bytes.size() - offset),
-                              SpanKind::EncoderTag});
+            ranges.push_back(
+                {offset, std::min(kLameEncoderBytes, bytes.size() - offset), SpanKind::EncoderTag});
         }
     }
     std::sort(ranges.begin(), ranges.end(),

@@ -105,8 +105,8 @@ std::vector<ReadSpan> h264Spans(const StreamPrefix& prefix) {
         std::size_t from = 0;
         while (const auto unit = nextStartCodeUnit(chunk, from)) {
             const int type = unit->code & 0x1F;
-            const bool slice = (unit->code & 0x80) == 0 &&
-                               (type == h264::kNonIdrSlice || type == h264::kIdrSlice);
+            const bool slice =
+                (unit->code & 0x80) == 0 && (type == h264::kNonIdrSlice || type == h264::kIdrSlice);
             addUnit(spans, c, *unit, slice ? headerBytes(*unit, sliceEffect) : 0);
         }
     }

@@ -134,7 +134,8 @@ bool ChunkReader::chainCloses(std::int64_t at, std::int64_t end) {
         if (end - at < 8) return at - end <= 1;
         std::array<std::uint8_t, 8> bytes{};
         if (!step(at) || !read(at, bytes)) return false;
-        const std::int64_t size = static_cast<std::uint32_t>(readInt32(std::span(bytes).subspan<4, 4>()));
+        const std::int64_t size =
+            static_cast<std::uint32_t>(readInt32(std::span(bytes).subspan<4, 4>()));
         if (size > end - (at + 8)) return false;
         if (looksLikeChunkId({bytes[0], bytes[1], bytes[2], bytes[3]})) return true;
         at += 8 + size + (size & 1);

@@ -56,8 +56,9 @@ FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk,
     for (std::size_t i = 0; i < streams; ++i) {
         const AviStreamRecord& r = walk.streams[i].record;
         readPart[i] = isVideoStream(r) && video == FirstFrames::VideoChunks::ReadPart;
-        budgets[i].wanted = isVideoStream(r) ||
-                            (isSoundStream(r) && bitstream::soundFramesNeeded(walk.streams[i].format));
+        budgets[i].wanted =
+            isVideoStream(r) ||
+            (isSoundStream(r) && bitstream::soundFramesNeeded(walk.streams[i].format));
         if (budgets[i].wanted) ++open;
     }
     // No more is ever kept than is read, at most kMaxBytes a stream and the file's length in

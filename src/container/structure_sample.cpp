@@ -112,8 +112,7 @@ void keepWithinBounds(std::span<const bitstream::ReadSpan> read,
 // What the inspection reads of the video and sound streams' first chunks beyond what every
 // chunk keeps, in file order: the sample's streams then say what the file's say.
 std::vector<FileSpan> identitySpans(ChunkReader& reader, const RiffWalk& walk) {
-    const FirstFrames frames =
-        readFirstFrames(reader, walk, FirstFrames::VideoChunks::Whole);
+    const FirstFrames frames = readFirstFrames(reader, walk, FirstFrames::VideoChunks::Whole);
     std::vector<FileSpan> spans;
     for (std::size_t i = 0; i < walk.streams.size(); ++i) {
         const WalkedStream& stream = walk.streams[i];
@@ -185,8 +184,8 @@ SampleOutcome writeStructureSample(ByteSource& source, SampleSink& sink) {
                         });
         keepReadBefore(end);
         ++outcome.movieChunks;
-        outcome.droppedBytes += chunk->presentSize -
-                                (outcome.keptVideoBytes + outcome.keptHeaderBytes - keptBefore);
+        outcome.droppedBytes +=
+            chunk->presentSize - (outcome.keptVideoBytes + outcome.keptHeaderBytes - keptBefore);
         cursor = end;
     }
     if (chunks.trouble() != WalkTrouble::None) {

@@ -100,8 +100,7 @@ std::vector<std::string> whatToolsSee(const std::string& path) {
     std::vector<std::string> seen;
     for (const char* layout : {"english", "korean", "brief"}) {
         seen.push_back(withoutPath(runInProcess({"--layout", layout, path}).out, path));
-        seen.push_back(
-            withoutPath(runInProcess({"--check", "--layout", layout, path}).out, path));
+        seen.push_back(withoutPath(runInProcess({"--check", "--layout", layout, path}).out, path));
     }
     seen.push_back(withoutPath(runInProcess({"--check", "--format", "json", path}).out, path));
     return seen;
@@ -213,7 +212,8 @@ bool (*configurationOf(const report::Inspection& in))(std::uint8_t) {
 // the files the bitstream fixtures are made from: ffmpeg's and mencoder's writers, and every
 // format whose frames are read.
 TEST(StructureSample, ItsInspectionIsTheFilesInspection) {
-    if (std::system("{ command -v ffmpeg && command -v mencoder && command -v lame; } >/dev/null") != 0)
+    if (std::system(
+            "{ command -v ffmpeg && command -v mencoder && command -v lame; } >/dev/null") != 0)
         GTEST_SKIP() << "ffmpeg, mencoder and lame are not all installed";
     TempFolder folder;
     const fs::path fixtures = fs::path(STROVANIK_SOURCE_DIR) / "tests" / "bitstream";
@@ -248,13 +248,17 @@ TEST(StructureSample, ItsInspectionIsTheFilesInspection) {
             const auto& b = *s.bitstream;
             formats.insert(b.format);
             if (b.packedBitstream) formats.insert(b.format + (*b.packedBitstream ? " packed" : ""));
-            if (b.bitrateMode == bitstream::BitrateMode::Variable) formats.insert(b.format + " vbr");
+            if (b.bitrateMode == bitstream::BitrateMode::Variable)
+                formats.insert(b.format + " vbr");
         }
     }
     // The files hold every format the frames are read of, in the forms that read differently.
-    const std::set<std::string> wanted = {
-        "mpeg4-visual", "mpeg4-visual packed", "h264", "mp3", "mp3 vbr", "mp2",
-        "ac3",          "eac3",                "dts",  "aac", "pcm"};
+    const std::set<std::string> wanted = {"mpeg4-visual", "mpeg4-visual packed",
+                                          "h264",         "mp3",
+                                          "mp3 vbr",      "mp2",
+                                          "ac3",          "eac3",
+                                          "dts",          "aac",
+                                          "pcm"};
     for (const std::string& format : wanted) EXPECT_EQ(formats.count(format), 1u) << format;
 }
 

@@ -263,8 +263,8 @@ TEST(Inspection, AnUnknownChunkIdIsNoDamageWhereTheSizesHold) {
     Shape editorsTail;
     // What a video editor writes after the index: INFO with one chunk of a zero id, then a
     // list of its own.
-    editorsTail.tail = concat({list("INFO", {chunk("", text("abc"))}),
-                               list("PRMI", {chunk("PRMD", Bytes(12, 0x21))})});
+    editorsTail.tail = concat(
+        {list("INFO", {chunk("", text("abc"))}), list("PRMI", {chunk("PRMD", Bytes(12, 0x21))})});
     Shape overrunningTail;
     overrunningTail.tail = concat({code("LIST"), le32(4 + 8 + 6), code("INFO"), zeroId, le32(40),
                                    Bytes(6, 0), list("PRMI", {})});

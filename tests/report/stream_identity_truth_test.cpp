@@ -158,8 +158,9 @@ TEST(StreamIdentityTruth, ConstantAc3InChunksOfVaryingSizeIsConstant) {
 TEST(StreamIdentityTruth, ChunksOfNoFormatAreNotCalledAnotherFormat) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
     TempFolder folder;
-    const std::string sources = " -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i "
-                                "sine=sample_rate=48000 -t 3 -c:v mpeg4 -vtag XVID";
+    const std::string sources =
+        " -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i "
+        "sine=sample_rate=48000 -t 3 -c:v mpeg4 -vtag XVID";
     enum class Data { AsWritten, Zeros, Noise };
     const struct {
         const char* name;
