@@ -166,7 +166,7 @@ std::optional<AacConfig> readAudioSpecificConfig(std::span<const std::uint8_t> b
 }
 
 std::optional<AdtsFrame> readAdtsHeader(std::span<const std::uint8_t> bytes) {
-    constexpr std::size_t kHeaderBytes = 7;
+    constexpr std::size_t kHeaderBytes = AdtsFrame::kHeaderBytes;
     if (bytes.size() < kHeaderBytes || bytes[0] != 0xFF || (bytes[1] & 0xF6) != 0xF0) {
         return std::nullopt;  // the sync word, and layer 0
     }

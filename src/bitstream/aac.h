@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -26,6 +27,8 @@ struct AacConfig {
 std::optional<AacConfig> readAudioSpecificConfig(std::span<const std::uint8_t> bytes);
 
 struct AdtsFrame {
+    static constexpr std::size_t kHeaderBytes = 7;  // without the CRC
+
     int objectType = 0;
     int sampleRate = 0;
     int channelConfiguration = 0;

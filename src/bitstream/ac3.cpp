@@ -87,7 +87,7 @@ int Ac3Frame::fullRangeChannels() const {
 }
 
 std::optional<Ac3Frame> readAc3FrameHeader(std::span<const std::uint8_t> bytes) {
-    constexpr std::size_t kHeaderBytes = 8;  // enough for either form's fields read here
+    constexpr std::size_t kHeaderBytes = Ac3Frame::kHeaderBytes;
     if (bytes.size() < kHeaderBytes || bytes[0] != (kSyncWord >> 8) ||
         bytes[1] != (kSyncWord & 0xFF)) {
         return std::nullopt;

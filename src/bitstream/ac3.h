@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -10,6 +11,9 @@
 namespace strovanik::bitstream {
 
 struct Ac3Frame {
+    // The bytes the header is read from: enough for either form's fields read here.
+    static constexpr std::size_t kHeaderBytes = 8;
+
     bool enhanced = false;  // E-AC-3 (bsid 11 to 16)
     int bsid = 0;
     int sampleRate = 0;

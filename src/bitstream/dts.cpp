@@ -10,7 +10,7 @@ namespace strovanik::bitstream {
 
 namespace {
 
-constexpr std::size_t kHeaderBytes = 12;  // the sync word and the fields read here
+constexpr std::size_t kHeaderBytes = DtsFrame::kHeaderBytes;
 constexpr std::array<std::uint8_t, 4> kSyncBigEndian{0x7F, 0xFE, 0x80, 0x01};
 constexpr std::array<std::uint8_t, 4> kSyncLittleEndian{0xFE, 0x7F, 0x01, 0x80};
 constexpr int kSmallestFrame = 96;  // FSIZE below 95 is invalid

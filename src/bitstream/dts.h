@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -11,6 +12,9 @@
 namespace strovanik::bitstream {
 
 struct DtsFrame {
+    // The bytes the header is read from: the sync word and the fields read here.
+    static constexpr std::size_t kHeaderBytes = 12;
+
     bool littleEndian = false;
     int frameBytes = 0;
     int sampleRate = 0;

@@ -91,20 +91,29 @@ std::optional<VbrHeader> readVbriHeader(std::span<const std::uint8_t> bytes) {
     return header;
 }
 
+constexpr std::string_view kLameName = "LAME";
+
+std::optional<std::size_t> lameNameAt(std::span<const std::uint8_t> bytes) {
+    const auto found = std::search(bytes.begin(), bytes.end(), kLameName.begin(), kLameName.end());
+    if (found == bytes.end()) return std::nullopt;
+    return static_cast<std::size_t>(found - bytes.begin());
+}
+
 // LAME leaves its name in the spare bits of some frames, "LAME3.100" then filler; a stream
 // without a LAME tag may still say so there.
 std::optional<std::string> lameTextIn(std::span<const std::uint8_t> bytes) {
-    constexpr std::string_view kName = "LAME";
-    const auto found = std::search(bytes.begin(), bytes.end(), kName.begin(), kName.end());
-    if (found == bytes.end()) return std::nullopt;
+    const auto at = lameNameAt(bytes);
+    if (!at) return std::nullopt;
     std::string text;
-    for (auto it = found; it != bytes.end() && text.size() < kLameEncoderBytes; ++it) {
+    for (auto it = bytes.begin() + static_cast<std::ptrdiff_t>(*at);
+         it != bytes.end() && text.size() < kLameEncoderBytes; ++it) {
         const char c = static_cast<char>(*it);
         const bool versionChar = (c >= '0' && c <= '9') || c == '.' || (c >= 'a' && c <= 'z');
-        if (text.size() >= kName.size() && !versionChar) break;
+        if (text.size() >= kLameName.size() && !versionChar) break;
         text += c;
     }
-    if (text.size() <= kName.size() || text[kName.size()] < '0' || text[kName.size()] > '9') {
+    if (text.size() <= kLameName.size() || text[kLameName.size()] < '0' ||
+        text[kLameName.size()] > '9') {
         return std::nullopt;
     }
     return text;
@@ -118,6 +127,14 @@ std::span<const std::uint8_t> firstFrames(std::span<const std::uint8_t> bytes,
     const std::size_t end =
         std::min(bytes.size(), last.offset + static_cast<std::size_t>(last.frame.frameBytes));
     return bytes.subspan(frames.front().offset, end - frames.front().offset);
+}
+
+// The frame at `first` as far as the bytes hold it.
+std::span<const std::uint8_t> frameBytes(std::span<const std::uint8_t> bytes,
+                                         const FrameAt<MpegAudioFrame>& first) {
+    return bytes.subspan(first.offset,
+                         std::min<std::size_t>(static_cast<std::size_t>(first.frame.frameBytes),
+                                               bytes.size() - first.offset));
 }
 
 EncoderName encoderFromText(const std::string& text) {
@@ -189,10 +206,7 @@ std::optional<StreamIdentity> identifyMpegAudio(std::span<const std::uint8_t> by
     if (frames.empty()) return std::nullopt;
 
     const FrameAt<MpegAudioFrame>& first = frames.front();
-    const auto firstBytes = bytes.subspan(
-        first.offset, std::min<std::size_t>(static_cast<std::size_t>(first.frame.frameBytes),
-                                            bytes.size() - first.offset));
-    const std::optional<VbrHeader> vbr = readVbrHeader(firstBytes, first.frame);
+    const std::optional<VbrHeader> vbr = readVbrHeader(frameBytes(bytes, first), first.frame);
     // The header frame holds no sound, and its rate is whatever fitted the header.
     if (vbr && frames.size() > 1) frames.erase(frames.begin());
 
@@ -238,6 +252,39 @@ std::optional<StreamIdentity> identifyMpegAudio(std::span<const std::uint8_t> by
         identity.encoder = encoderFromText(*text);
     }
     return identity;
+}
+
+std::vector<ByteRange> mpegAudioReadRanges(std::span<const std::uint8_t> bytes) {
+    auto frames = walkFrames<MpegAudioFrame>(bytes, readMpegAudioFrameHeader);
+    std::vector<ByteRange> ranges;
+    for (const auto& f : frames) {
+        ranges.push_back({f.offset, std::min(MpegAudioFrame::kHeaderBytes, bytes.size() - f.offset),
+                          SpanKind::FrameHeader});
+    }
+    if (frames.empty()) return ranges;
+    // As identifyMpegAudio reads them: the first frame's Xing or VBRI header and LAME's tag,
+    // or else LAME's name in the frames after it.
+    const auto first = frameBytes(bytes, frames.front());
+    const std::optional<VbrHeader> vbr = readVbrHeader(first, frames.front().frame);
+    if (vbr) {
+        const std::size_t end = std::min(first.size(), kMaxEncoderTagBytes);
+        if (end > MpegAudioFrame::kHeaderBytes) {
+            ranges.push_back({frames.front().offset + MpegAudioFrame::kHeaderBytes,
+                              end - MpegAudioFrame::kHeaderBytes, SpanKind::EncoderTag});
+        }
+        if (frames.size() > 1) frames.erase(frames.begin());
+    }
+    if (!vbr || !vbr->lame) {
+        const auto searched = firstFrames(bytes, frames, kFramesWithLameText);
+        if (const auto at = lameNameAt(searched)) {
+            const auto offset = static_cast<std::size_t>(searched.data() - bytes.data()) + *at;
+            ranges.push_back(
+                {offset, std::min(kLameEncoderBytes, bytes.size() - offset), SpanKind::EncoderTag});
+        }
+    }
+    std::sort(ranges.begin(), ranges.end(),
+              [](const ByteRange& a, const ByteRange& b) { return a.offset < b.offset; });
+    return ranges;
 }
 
 }  // namespace strovanik::bitstream

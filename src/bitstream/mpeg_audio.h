@@ -1,16 +1,21 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "bitstream/read_spans.h"
 #include "bitstream/stream_identity.h"
 
 // MPEG audio, layers 1 to 3, of MPEG-1, MPEG-2 and the unofficial MPEG-2.5.
 namespace strovanik::bitstream {
 
 struct MpegAudioFrame {
+    static constexpr std::size_t kHeaderBytes = 4;  // without the CRC
+
     int version = 1;  // 1 (MPEG-1), 2 (MPEG-2), 25 (MPEG-2.5)
     int layer = 3;
     bool crc = false;
@@ -52,5 +57,10 @@ std::optional<VbrHeader> readVbrHeader(std::span<const std::uint8_t> frame,
 
 // The stream's identity from its first chunks, put end to end.
 std::optional<StreamIdentity> identifyMpegAudio(std::span<const std::uint8_t> bytes);
+
+// What identifyMpegAudio reads of the same bytes: every frame header it walks, the first
+// frame when it is a Xing or VBRI frame (up to kMaxEncoderTagBytes), and LAME's name where it
+// is looked for in the frames.
+std::vector<ByteRange> mpegAudioReadRanges(std::span<const std::uint8_t> bytes);
 
 }  // namespace strovanik::bitstream

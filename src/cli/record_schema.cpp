@@ -384,6 +384,7 @@ constexpr InspectionField kInspectionFields[] = {
     {"presentPercent", true, [](const Inspection& in) { return Record(in.presentPercent); }},
     {"index", true, [](const Inspection& in) { return Record(report::indexKindName(in.index)); }},
     {"writer", true, [](const Inspection& in) { return valueOrNull(in.writer); }},
+    {"unknownChunks", false, [](const Inspection& in) { return Record(in.unknownChunks); }},
     {"streams", false, streamsRecord},
     {"findings", false, findingsRecord},
 };

@@ -12,6 +12,9 @@ namespace {
 // away again; headers close together share a read of a whole block.
 constexpr std::int64_t kHeaderRead = 256;
 
+// Chunks of unknown ids in a row that are followed to see whether they close their list.
+constexpr int kUnknownRun = 16;
+
 bool looksLikeChunkId(FourCc id) {
     return std::all_of(id.begin(), id.end(), [](std::uint8_t b) { return b >= 0x20 && b < 0x7F; });
 }
@@ -114,8 +117,11 @@ NextChunk ChunkReader::nextChunk(std::int64_t at, std::int64_t end) {
     chunk.at = at;
     chunk.size = static_cast<std::uint32_t>(readInt32(std::span(bytes).subspan<4, 4>()));
     if (!looksLikeChunkId(chunk.id)) {
-        next.trouble = WalkTrouble::NoChunkHere;
-        return next;
+        if (chunk.size > end - chunk.dataAt() || !chainCloses(chunk.after(), end)) {
+            next.trouble = WalkTrouble::NoChunkHere;
+            return next;
+        }
+        ++unknownChunks_;
     }
     if (chunk.size > end - chunk.dataAt()) {
         next.trouble = WalkTrouble::SizeConflict;
@@ -124,6 +130,23 @@ NextChunk ChunkReader::nextChunk(std::int64_t at, std::int64_t end) {
     if (!wholeInFile(chunk)) endsInsideChunk_ = true;
     next.chunk = chunk;
     return next;
+}
+
+// Whether the chunks from `at` on end where the list does (its pad byte may lie past it), or
+// lead, through a few more chunks of ids that are no text, to one whose id is text, all of them
+// of sizes that fit. Each header looked at is a step.
+bool ChunkReader::chainCloses(std::int64_t at, std::int64_t end) {
+    for (int run = 0; run < kUnknownRun; ++run) {
+        if (end - at < 8) return at - end <= 1;
+        std::array<std::uint8_t, 8> bytes{};
+        if (!step(at) || !read(at, bytes)) return false;
+        const std::int64_t size =
+            static_cast<std::uint32_t>(readInt32(std::span(bytes).subspan<4, 4>()));
+        if (size > end - (at + 8)) return false;
+        if (looksLikeChunkId({bytes[0], bytes[1], bytes[2], bytes[3]})) return true;
+        at += 8 + size + (size & 1);
+    }
+    return false;
 }
 
 std::optional<FourCc> ChunkReader::listType(const ChunkHeader& chunk) {

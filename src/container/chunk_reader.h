@@ -87,7 +87,9 @@ public:
 
     // The chunk at `at` of a list whose data ends at `end`. The list ends where fewer than
     // eight bytes of it are left; a header cut by the end of the file ends it too, and marks
-    // the file as ending inside a chunk.
+    // the file as ending inside a chunk. A chunk whose id is no text (four zero bytes, say) is
+    // a chunk still, of a kind no reader names, where its size fits the list and the chunks
+    // after it close the list or lead to a chunk with a text id; otherwise no chunk is here.
     NextChunk nextChunk(std::int64_t at, std::int64_t end);
     // The list type of a LIST chunk, upper-cased; nothing for any other chunk.
     std::optional<FourCc> listType(const ChunkHeader& chunk);
@@ -102,6 +104,8 @@ public:
 
     // Whether some chunk met so far runs past the end of the file.
     bool endsInsideChunk() const { return endsInsideChunk_; }
+    // Chunks met so far whose id is no text.
+    std::int64_t unknownChunks() const { return unknownChunks_; }
     std::int64_t steps() const { return steps_; }
     std::int64_t bytesRead() const { return bytesRead_; }
 
@@ -109,6 +113,7 @@ public:
     static constexpr std::int64_t kHeaderBlock = 4096;
 
 private:
+    bool chainCloses(std::int64_t at, std::int64_t end);
     void readCached(std::int64_t offset, std::span<std::uint8_t> out);
 
     ByteSource& source_;
@@ -119,6 +124,7 @@ private:
     std::int64_t lastStepAt_ = 0;
     bool exhausted_ = false;
     bool endsInsideChunk_ = false;
+    std::int64_t unknownChunks_ = 0;
     std::int64_t bytesRead_ = 0;
     std::optional<std::span<const std::uint8_t>> held_;  // the source's data, if in memory
     std::int64_t blockSize_ = kHeaderBlock;

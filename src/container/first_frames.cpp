@@ -42,7 +42,8 @@ std::span<const std::int64_t> FirstFrames::lengths(std::size_t stream) const {
     return lengths_[stream];
 }
 
-FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk) {
+FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk,
+                            FirstFrames::VideoChunks video) {
     FirstFrames frames;
     const std::size_t streams = walk.streams.size();
     frames.prefixes_.resize(streams);
@@ -50,13 +51,14 @@ FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk) {
     frames.lengths_.resize(streams);
 
     std::vector<Budget> budgets(streams);
-    std::vector<bool> video(streams);
+    std::vector<bool> readPart(streams);
     std::size_t open = 0;
     for (std::size_t i = 0; i < streams; ++i) {
         const AviStreamRecord& r = walk.streams[i].record;
-        video[i] = isVideoStream(r);
+        readPart[i] = isVideoStream(r) && video == FirstFrames::VideoChunks::ReadPart;
         budgets[i].wanted =
-            video[i] || (isSoundStream(r) && bitstream::soundFramesNeeded(walk.streams[i].format));
+            isVideoStream(r) ||
+            (isSoundStream(r) && bitstream::soundFramesNeeded(walk.streams[i].format));
         if (budgets[i].wanted) ++open;
     }
     // No more is ever kept than is read, at most kMaxBytes a stream and the file's length in
@@ -91,7 +93,7 @@ FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk) {
             bytes = data;
         }
         Kept k{stream, frames.bytes_.size(), 0};
-        if (video[stream]) {
+        if (readPart[stream]) {
             bitstream::appendReadPart(*bytes, frames.bytes_);
         } else {
             frames.bytes_.insert(frames.bytes_.end(), bytes->begin(), bytes->end());

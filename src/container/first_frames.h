@@ -33,6 +33,10 @@ public:
     // chunks that follow; a larger chunk is read alone.
     static constexpr std::int64_t kReadPiece = 32 * 1024;
 
+    // How a video chunk is held: as much of it as bitstream::appendReadPart keeps, or whole,
+    // for a caller that must know where in the chunk each byte the parsers read lies.
+    enum class VideoChunks { ReadPart, Whole };
+
     FirstFrames() = default;
     FirstFrames(const FirstFrames&) = delete;
     FirstFrames& operator=(const FirstFrames&) = delete;
@@ -42,7 +46,7 @@ public:
     // The prefix of stream `stream` of the walk, in file order; empty for a stream that is
     // neither video nor sound, for PCM sound (its format record says all), or for a stream
     // with no chunk inside the file. A sound chunk is held as the
-    // file has it, a video chunk as much of it as bitstream::appendReadPart keeps.
+    // file has it, a video chunk as readFirstFrames was asked to hold it.
     const bitstream::StreamPrefix& prefix(std::size_t stream) const;
     // Where in the file each chunk of the prefix starts, chunk by chunk.
     std::span<const std::int64_t> offsets(std::size_t stream) const;
@@ -52,7 +56,8 @@ public:
     std::int64_t headersSeen() const { return headersSeen_; }
 
 private:
-    friend FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk);
+    friend FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk,
+                                       FirstFrames::VideoChunks video);
 
     std::vector<std::uint8_t> bytes_;  // the prefixes' views point into it
     std::vector<bitstream::StreamPrefix> prefixes_;
@@ -68,6 +73,7 @@ private:
 // stream past kMaxBytes, or all past kMaxHeldBytes, is cut there. What is held besides the
 // prefixes is one block of kReadPiece bytes and one chunk. Throws ReadError when the source
 // fails.
-FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk);
+FirstFrames readFirstFrames(ChunkReader& reader, const RiffWalk& walk,
+                            FirstFrames::VideoChunks video = FirstFrames::VideoChunks::ReadPart);
 
 }  // namespace strovanik::container

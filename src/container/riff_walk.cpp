@@ -74,6 +74,7 @@ public:
 
     RiffWalk finish() {
         walk_.endsInsideChunk = reader_.endsInsideChunk();
+        walk_.unknownChunks = reader_.unknownChunks();
         walk_.steps = reader_.steps();
         walk_.bytesRead = reader_.bytesRead();
         return std::move(walk_);

@@ -57,6 +57,7 @@ struct RiffWalk {
     std::vector<std::pair<FourCc, std::string>> infoTexts;  // INFO chunks (ISFT, INAM, ...), UTF-8
     std::vector<MovieList> movieLists;                      // in file order
     std::int64_t junkChunks = 0;
+    std::int64_t unknownChunks = 0;  // chunks whose id is no text, walked past by their sizes
 
     bool endsInsideChunk = false;  // the file ends inside a chunk's header or data
     WalkTrouble trouble = WalkTrouble::None;

@@ -6,8 +6,10 @@
 #include <ostream>
 #include <vector>
 
+#include "bitstream/read_spans.h"
 #include "container/chunk_reader.h"
 #include "container/file_replacement.h"
+#include "container/first_frames.h"
 #include "container/movie_chunks.h"
 #include "container/riff_walk.h"
 #include "container/start_code_units.h"
@@ -73,6 +75,61 @@ StartCodeFamily familyOf(const RiffWalk& walk, int number) {
     return startCodeFamilyOf(record.biCompression(), record.fccHandler());
 }
 
+// Bytes of the file the sample keeps, in a stream's first chunks.
+struct FileSpan {
+    std::int64_t at = 0;
+    std::int64_t length = 0;
+};
+
+// Of one stream's spans, those within the bounds of what a sample keeps beyond start codes and
+// configuration units: each chunk up to its own budget, the encoder's tag up to the stream's.
+// A span past its budget is cut there.
+void keepWithinBounds(std::span<const bitstream::ReadSpan> read,
+                      const bitstream::StreamPrefix& prefix, std::span<const std::int64_t> offsets,
+                      std::vector<FileSpan>& out) {
+    auto tagRoom = static_cast<std::int64_t>(bitstream::kMaxEncoderTagBytes);
+    std::size_t chunk = prefix.chunks.size();
+    std::int64_t room = 0;
+    for (const bitstream::ReadSpan& span : read) {
+        if (span.chunk != chunk) {
+            chunk = span.chunk;
+            const auto size = static_cast<std::int64_t>(prefix.chunks[chunk].size());
+            room = std::max(kMaxHeaderBytes, size / kHeaderShare);
+        }
+        std::int64_t& left = span.kind == bitstream::SpanKind::EncoderTag ? tagRoom : room;
+        const std::int64_t length = std::min(static_cast<std::int64_t>(span.length), left);
+        if (length <= 0) continue;
+        left -= length;
+        const std::int64_t at = offsets[chunk] + static_cast<std::int64_t>(span.offset);
+        if (!out.empty() && out.back().at + out.back().length == at) {
+            out.back().length += length;
+        } else {
+            out.push_back({at, length});
+        }
+    }
+}
+
+// What the inspection reads of the video and sound streams' first chunks beyond what every
+// chunk keeps, in file order: the sample's streams then say what the file's say.
+std::vector<FileSpan> identitySpans(ChunkReader& reader, const RiffWalk& walk) {
+    const FirstFrames frames = readFirstFrames(reader, walk, FirstFrames::VideoChunks::Whole);
+    std::vector<FileSpan> spans;
+    for (std::size_t i = 0; i < walk.streams.size(); ++i) {
+        const WalkedStream& stream = walk.streams[i];
+        std::vector<bitstream::ReadSpan> read;
+        // Video whose start codes the sample does not keep keeps none of its headers either.
+        if (familyOf(walk, static_cast<int>(i)) != StartCodeFamily::None) {
+            read = bitstream::videoReadSpans(frames.prefix(i));
+        } else if (isSoundStream(stream.record)) {
+            read = bitstream::soundReadSpans(frames.prefix(i), stream.format);
+        }
+        keepWithinBounds(read, frames.prefix(i), frames.offsets(i), spans);
+    }
+    std::sort(spans.begin(), spans.end(),
+              [](const FileSpan& a, const FileSpan& b) { return a.at < b.at; });
+    return spans;
+}
+
 }  // namespace
 
 SampleOutcome writeStructureSample(ByteSource& source, SampleSink& sink) {
@@ -82,6 +139,8 @@ SampleOutcome writeStructureSample(ByteSource& source, SampleSink& sink) {
     std::int64_t cursor = 0;  // what lies before it is handed over
     ChunkReader reader(source, WalkLimits{});
     const RiffWalk walk = walkStructure(reader);
+    const std::vector<FileSpan> read = identitySpans(reader, walk);
+    auto nextRead = read.begin();
     // Past the first place where the walk lost its way, in file order, nothing is known to be
     // movie data: from there on the file is kept as it is.
     std::optional<std::int64_t> lostAt;
@@ -98,15 +157,35 @@ SampleOutcome writeStructureSample(ByteSource& source, SampleSink& sink) {
         const std::int64_t end = chunk->dataAt + chunk->presentSize;
         if (!chunk->stream || chunk->dataAt < cursor || end <= chunk->dataAt) continue;
         copier->copy(cursor, chunk->dataAt);
-        std::int64_t kept = 0;
+        // The spans of the two kinds may overlap (a start code's code byte, a configuration
+        // unit's header): each byte goes out once, in order.
+        std::int64_t keptTo = chunk->dataAt;
+        const auto keep = [&](std::int64_t at, std::int64_t length, std::int64_t& count) {
+            const std::int64_t from = std::max(at, keptTo);
+            const std::int64_t to = std::min(at + length, end);
+            if (to <= from) return;
+            copier->copy(from, to);
+            count += to - from;
+            keptTo = to;
+        };
+        const auto keepReadBefore = [&](std::int64_t at) {
+            for (; nextRead != read.end() && nextRead->at < at; ++nextRead) {
+                keep(nextRead->at, nextRead->length, outcome.keptHeaderBytes);
+            }
+        };
+        while (nextRead != read.end() && nextRead->at + nextRead->length <= chunk->dataAt) {
+            ++nextRead;
+        }
+        const std::int64_t keptBefore = outcome.keptVideoBytes + outcome.keptHeaderBytes;
         forEachKeptSpan(source, chunk->dataAt, chunk->presentSize, familyOf(walk, *chunk->stream),
                         [&](std::int64_t at, std::int64_t length) {
-                            copier->copy(at, at + length);
-                            kept += length;
+                            keepReadBefore(at);
+                            keep(at, length, outcome.keptVideoBytes);
                         });
+        keepReadBefore(end);
         ++outcome.movieChunks;
-        outcome.keptVideoBytes += kept;
-        outcome.droppedBytes += chunk->presentSize - kept;
+        outcome.droppedBytes +=
+            chunk->presentSize - (outcome.keptVideoBytes + outcome.keptHeaderBytes - keptBefore);
         cursor = end;
     }
     if (chunks.trouble() != WalkTrouble::None) {

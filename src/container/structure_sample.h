@@ -12,7 +12,9 @@
 // structure (headers, lists, indexes, JUNK, INFO, the chunk headers of the movie data) and
 // none of its pictures and sound. The data of every movie chunk is zero, but for the start
 // codes and configuration units of start-code video (H.264, MPEG-4 visual), which tools need
-// to name the codec and hold no picture.
+// to name the codec and hold no picture, and, of each video and sound stream's first chunks,
+// the frame and picture headers that the inspection reads to tell what the stream holds (at
+// most kMaxHeaderBytes or 1/kHeaderShare of a chunk, and kMaxEncoderTagBytes a stream).
 namespace strovanik::container {
 
 // Where the sample's bytes go. Only bytes that are not zero are handed over, in order of their
@@ -23,11 +25,17 @@ public:
     virtual void write(std::int64_t offset, std::span<const std::uint8_t> bytes) = 0;
 };
 
+// What a first chunk keeps beyond start codes and configuration units: this many bytes, or
+// this share of the chunk where that is more.
+inline constexpr std::int64_t kMaxHeaderBytes = 16;
+inline constexpr std::int64_t kHeaderShare = 50;  // 2%
+
 struct SampleOutcome {
     std::int64_t length = 0;         // the sample's length: the file's
     std::int64_t movieChunks = 0;    // movie chunks whose data was dropped
     std::int64_t droppedBytes = 0;   // bytes of movie data made zero
     std::int64_t keptVideoBytes = 0; // start codes and configuration units kept
+    std::int64_t keptHeaderBytes = 0;  // frame headers and encoder tags of the first chunks
     // Where the walk lost its way: from there on the file is kept as it is, content and all.
     std::optional<std::int64_t> keptAsItIsFrom;
 };

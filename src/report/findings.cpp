@@ -8,7 +8,7 @@ namespace {
 
 using enum FindingCode;
 
-constexpr std::array<FindingKind, 22> kFindingKinds = {{
+constexpr std::array<FindingKind, 23> kFindingKinds = {{
     {Truncated, "truncated", false,
      "the file ends {bytes} bytes ({share}%) before its declared end; it plays {plays} s of "
      "{of} s",
@@ -88,15 +88,20 @@ constexpr std::array<FindingKind, 22> kFindingKinds = {{
      "사운드 {sound}: 형식 헤더의 바이트 전송률로는 {header} kb/s(보고서의 사운드 비트레이트), "
      "프레임으로는 {frames} kb/s입니다"},
     {NotAsDeclared, "not-as-declared", true,
-     "stream {stream}: {code} declares {declared}, but its first {chunks} chunks are not "
-     "{declared}",
-     "스트림 {stream}: {code}는 {declared}(으)로 적혀 있지만 첫 청크 {chunks}개가 {declared}가 "
-     "아닙니다"},
+     "stream {stream}: {code} declares {declared}, but its first {chunks} chunks are {actual}",
+     "스트림 {stream}: {code}는 {declared}(으)로 적혀 있지만 첫 청크 {chunks}개는 {actual}입니다"},
     {IndexEntrySize, "index-entry-size", false,
      "{n} OpenDML indexes give their entries a size their type does not have (the first, at byte "
      "{at}, {longs} longs an entry) and were not read",
      "OpenDML 색인 {n}개가 그 형식에 없는 항목 크기를 적고 있어서 읽지 않았습니다(첫 색인: "
      "{at}바이트 위치, 항목당 {longs}롱)"},
+    {UnreadableFrames, "unreadable-frames", true,
+     "stream {stream}: {code} declares {declared}, but its first {chunks} chunks hold no frame "
+     "of any format known here ({zeros} of them hold only zeros): they may be damaged or blank, "
+     "not another format",
+     "스트림 {stream}: {code}는 {declared}(으)로 적혀 있지만 첫 청크 {chunks}개에 알려진 "
+     "형식의 프레임이 없습니다(그중 {zeros}개는 0으로만 채워져 있습니다). 다른 형식이 아니라 "
+     "손상되었거나 비어 있는 것일 수 있습니다"},
 }};
 
 constexpr bool inCodeOrder() {

@@ -36,6 +36,7 @@ enum class FindingCode {
     SoundRateMismatch,
     NotAsDeclared,
     IndexEntrySize,
+    UnreadableFrames,
 };
 
 // A sentence's slots are written {name}; the inspection gives each its text.

@@ -294,17 +294,33 @@ void findBitstreamNotes(const RiffWalk& walk, const std::vector<StreamFacts>& fa
         const auto declared =
             sound ? catalogue::audioFormatFormats(static_cast<std::uint16_t>(r.wFormatTag()))
                   : catalogue::videoCodecFormats(r.fccHandler());
+        const auto& chunks = frames.prefix(i).chunks;
         if (!id) {
-            const std::size_t chunks = frames.prefix(i).chunks.size();
-            if (!declared.empty() && chunks > 0) {
-                out.add(FindingCode::NotAsDeclared, {{"stream", stream},
-                                                     {"code", code},
-                                                     {"declared", formatsText(declared)},
-                                                     {"chunks", std::to_string(chunks)}});
+            // Chunks that no parser reads as any format are no other format: zeros are what a
+            // disk fault or a cut download leaves, noise what damage does.
+            if (!declared.empty() && !chunks.empty()) {
+                const auto zeros = std::count_if(chunks.begin(), chunks.end(), [](auto chunk) {
+                    return std::all_of(chunk.begin(), chunk.end(),
+                                       [](std::uint8_t b) { return b == 0; });
+                });
+                out.add(FindingCode::UnreadableFrames, {{"stream", stream},
+                                                        {"code", code},
+                                                        {"declared", formatsText(declared)},
+                                                        {"chunks", std::to_string(chunks.size())},
+                                                        {"zeros", std::to_string(zeros)}});
             }
             continue;
         }
-        if (std::find(declared.begin(), declared.end(), id->format) == declared.end()) {
+        const bool asDeclared =
+            std::find(declared.begin(), declared.end(), id->format) != declared.end();
+        if (!asDeclared && !declared.empty()) {
+            out.add(FindingCode::NotAsDeclared,
+                    {{"stream", stream},
+                     {"code", code},
+                     {"declared", formatsText(declared)},
+                     {"chunks", std::to_string(chunks.size())},
+                     {"actual", std::string(formatDisplayName(id->format))}});
+        } else if (!asDeclared) {
             const std::string named =
                 sound ? catalogue::describeAudioFormat(static_cast<std::uint16_t>(r.wFormatTag()))
                       : catalogue::describeVideoCodec(r.fccHandler(), r.biCompression());
@@ -375,6 +391,7 @@ Inspection inspectWalk(const RiffWalk& walk, const container::FirstFrames& frame
                             static_cast<double>(declared);
     }
     in.index = walk.index;
+    in.unknownChunks = walk.unknownChunks;
     for (const auto& [id, text] : walk.infoTexts) {
         if (upperCased(id) == fourCc("ISFT")) {
             in.writer = text;

@@ -53,6 +53,7 @@ struct Inspection {
     double presentPercent = 0;   // the share of the declared size the file holds
     container::IndexKind index = container::IndexKind::None;
     std::optional<std::string> writer;  // the INFO ISFT text
+    std::int64_t unknownChunks = 0;     // chunks of ids that are no text, which the walk passed
     std::vector<StreamFacts> streams;
     std::vector<Finding> findings;
 };

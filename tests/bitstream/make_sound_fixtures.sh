@@ -5,6 +5,7 @@
 # tests/bitstream/data/NAME.chunks (see first_chunks.py for the layout).
 #
 #   tests/bitstream/make_sound_fixtures.sh [OUT_DIR]     default: tests/bitstream/data
+#   AVI_ONLY=DIR tests/bitstream/make_sound_fixtures.sh  makes only the AVI files, in DIR
 #
 # The encoders' output changes little between versions, but the tests only assert what any
 # version writes (formats, rates, layouts), so the stored files need not be made again.
@@ -14,7 +15,19 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 out="${1:-$here/data}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$out"
+if [ -n "${AVI_ONLY:-}" ]; then
+    mkdir -p "$AVI_ONLY"
+    work="$(cd "$AVI_ONLY" && pwd)"
+    trap - EXIT
+else
+    mkdir -p "$out"
+fi
+
+# STREAM AVI NAME: the stream's first chunks kept as the fixture NAME.chunks.
+first_chunks() {
+    [ -z "${AVI_ONLY:-}" ] || return 0
+    python3 "$here/first_chunks.py" "$2" "$1" "$out/$3.chunks" 16 8192
+}
 
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 
@@ -36,7 +49,7 @@ encode() {
     local name="$1" input="$2"
     shift 2
     ff -i "$input" "$@" -f avi "$work/$name.avi"
-    python3 "$here/first_chunks.py" "$work/$name.avi" 0 "$out/$name.chunks" 16 8192
+    first_chunks 0 "$work/$name.avi" "$name"
 }
 encode mp3_cbr_192 "$work/stereo44.wav" -c:a libmp3lame -b:a 192k
 encode mp3_vbr_q2 "$work/stereo44.wav" -c:a libmp3lame -q:a 2
@@ -54,7 +67,7 @@ encode pcm_surround "$work/surround48.wav" -c:a pcm_s16le
 # AAC with its ADTS headers kept in the chunks, as a copy from an ADTS file writes it.
 ff -i "$work/stereo44.wav" -c:a aac -b:a 96k -f adts "$work/adts.aac"
 ff -i "$work/adts.aac" -c:a copy -f avi "$work/aac_adts.avi"
-python3 "$here/first_chunks.py" "$work/aac_adts.avi" 0 "$out/aac_adts.chunks" 16 8192
+first_chunks 0 "$work/aac_adts.avi" aac_adts
 
 # mencoder's AVI writer, which cuts the sound into chunks of its own size regardless of the
 # frames: frames straddle the chunks' edges. It wants a picture, so a small one goes with it.
@@ -64,7 +77,7 @@ mencode() {  # NAME OPTIONS...
     local name="$1"
     shift
     mencoder -really-quiet "$work/source.avi" -ovc copy "$@" -o "$work/$name.avi" >/dev/null 2>&1
-    python3 "$here/first_chunks.py" "$work/$name.avi" 1 "$out/$name.chunks" 16 8192
+    first_chunks 1 "$work/$name.avi" "$name"
 }
 mencode mencoder_mp3_cbr -oac mp3lame -lameopts cbr:br=128
 mencode mencoder_mp3_vbr -oac mp3lame -lameopts vbr=3:q=2
@@ -77,6 +90,6 @@ for lame_file in "vbr_v2:-V2" "abr_160:--abr 160" "cbr_192:-b 192"; do
     lame --quiet ${lame_file#*:} "$work/stereo44.wav" "$work/$name.mp3"
     mencoder -really-quiet "$work/source.avi" -audiofile "$work/$name.mp3" -ovc copy -oac copy \
         -o "$work/lame_$name.avi" >/dev/null 2>&1
-    python3 "$here/first_chunks.py" "$work/lame_$name.avi" 1 "$out/lame_$name.chunks" 16 8192
+    first_chunks 1 "$work/lame_$name.avi" "lame_$name"
 done
-ls -l "$out" >&2
+[ -n "${AVI_ONLY:-}" ] || ls -l "$out" >&2

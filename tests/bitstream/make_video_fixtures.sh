@@ -10,6 +10,8 @@
 #   tests/bitstream/make_video_fixtures.sh [BUILD_DIR]      BUILD_DIR defaults to build/default
 #   KEEP_AVI=DIR tests/bitstream/make_video_fixtures.sh     also keeps the whole AVI files in DIR,
 #                                                     to hold the fixtures against other tools
+#   AVI_ONLY=DIR tests/bitstream/make_video_fixtures.sh     makes only the AVI files, in DIR (no
+#                                                     fixture is written, no probe needed)
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -17,7 +19,11 @@ probe="${1:-$root/build/default}/tests/bitstream_probe"
 out="$root/tests/bitstream/data"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-if [ -n "${KEEP_AVI:-}" ]; then
+if [ -n "${AVI_ONLY:-}" ]; then
+    mkdir -p "$AVI_ONLY"
+    work="$(cd "$AVI_ONLY" && pwd)"
+    trap - EXIT
+elif [ -n "${KEEP_AVI:-}" ]; then
     mkdir -p "$KEEP_AVI"
     trap 'cp "$work"/*.avi "$KEEP_AVI"/; rm -rf "$work"' EXIT
 fi
@@ -29,6 +35,7 @@ clip=(-f lavfi -i testsrc=size=64x48:rate=25 -t 0.6 -pix_fmt yuv420p)
 ffmpeg -v error -y "${clip[@]}" -f yuv4mpegpipe "$work/clip.y4m"
 
 keep() {  # NAME AVI
+    [ -z "${AVI_ONLY:-}" ] || return 0
     "$probe" --chunks "$chunks" "$out/$1.chunks" "$2"
     echo "$1: $(stat -c %s "$out/$1.chunks") bytes" >&2
 }
@@ -45,7 +52,7 @@ mencoder_avi() {  # NAME MENCODER-OPTIONS...
     keep "$name" "$work/$name.avi"
 }
 
-mkdir -p "$out"
+[ -n "${AVI_ONLY:-}" ] || mkdir -p "$out"
 # Xvid through ffmpeg: with B-frames ffmpeg asks Xvid for packed bitstream in AVI.
 ffmpeg_avi xvid_packed -c:v libxvid -bf 2 -vtag XVID
 ffmpeg -v error -y -i "$work/xvid_packed.avi" -c copy -bsf:v mpeg4_unpack_bframes \

@@ -96,9 +96,9 @@ TEST(Check, JsonRecordsHoldTheInspection) {
     EXPECT_EQ(cut.at("findings").at(0).at("code"), "truncated");
     std::set<std::string> keys;
     for (const auto& [key, value] : cut.items()) keys.insert(key);
-    EXPECT_EQ(keys,
-              (std::set<std::string>{"verdict", "durationSeconds", "playableSeconds",
-                                     "presentPercent", "index", "writer", "streams", "findings"}));
+    EXPECT_EQ(keys, (std::set<std::string>{"verdict", "durationSeconds", "playableSeconds",
+                                           "presentPercent", "index", "writer", "unknownChunks",
+                                           "streams", "findings"}));
     const json& stream = all[0].at("inspection").at("streams").at(0);
     EXPECT_EQ(stream.at("type"), "vids");
     EXPECT_TRUE(stream.at("formatTag").is_null());

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bitstream/read_spans.h"
 #include "bitstream/start_code_scan.h"
 #include "container/avi_header_scan.h"
 #include "container/byte_source.h"
@@ -677,8 +678,14 @@ std::string sampleBytes(const std::uint8_t* data, std::size_t size) {
     findings.require(lost == outcome.keptAsItIsFrom.has_value(),
                      "the sample keeps the file as it is although the walk found its way, or not "
                      "although it lost it");
-    // No sound, and no data of any stream but start-code video, is left before the place
-    // where the walk lost its way.
+    // Of the data of any stream but start-code video, before the place where the walk lost its
+    // way, no more is left than the frame headers of a stream's first chunks, within their
+    // bounds, and its encoder's tag.
+    struct Left {
+        std::int64_t chunks = 0;
+        std::int64_t pastChunkBounds = 0;
+    };
+    std::vector<Left> left(100);  // by stream number, which has two digits
     for (const container::MovieChunk& chunk : original.chunks) {
         if (!chunk.stream) continue;
         if (outcome.keptAsItIsFrom && chunk.dataAt + chunk.presentSize > *outcome.keptAsItIsFrom) {
@@ -690,9 +697,22 @@ std::string sampleBytes(const std::uint8_t* data, std::size_t size) {
                                container::fourCc("VIDS");
         if (video) continue;
         const auto begin = sample.begin() + static_cast<std::ptrdiff_t>(chunk.dataAt);
-        findings.require(std::all_of(begin, begin + static_cast<std::ptrdiff_t>(chunk.presentSize),
-                                     [](std::uint8_t b) { return b == 0; }),
-                         "data of a stream that is not video left in the sample");
+        const std::int64_t kept =
+            std::count_if(begin, begin + static_cast<std::ptrdiff_t>(chunk.presentSize),
+                          [](std::uint8_t b) { return b != 0; });
+        if (kept == 0) continue;
+        Left& stream = left.at(number);
+        ++stream.chunks;
+        stream.pastChunkBounds +=
+            std::max<std::int64_t>(0, kept - std::max(container::kMaxHeaderBytes,
+                                                      chunk.presentSize / container::kHeaderShare));
+    }
+    for (const Left& stream : left) {
+        findings.require(
+            stream.chunks <= static_cast<std::int64_t>(container::FirstFrames::kMaxChunks) &&
+                stream.pastChunkBounds <= static_cast<std::int64_t>(bitstream::kMaxEncoderTagBytes),
+            "more data of a stream that is not video left in the sample than its "
+            "first chunks' headers");
     }
     return findings.take();
 }

@@ -31,6 +31,8 @@ struct Shape {
     // The video handler: by default one that names no format the first frames are held to,
     // as the chunks here are filler bytes.
     std::string handler = "MJPG";
+    Bytes movieHead;  // before the movie list's first chunk, in no index
+    Bytes tail;       // after the index, in the first RIFF
 };
 
 Bytes streamList(std::string_view type, std::string_view handler, std::int32_t scale,
@@ -48,8 +50,8 @@ struct Movie {
 };
 
 // Video and sound chunks in turn, as writers interleave them.
-Movie movie(int frames, const std::vector<std::int32_t>& sound) {
-    Bytes children;
+Movie movie(int frames, const std::vector<std::int32_t>& sound, const Bytes& head = {}) {
+    Bytes children = head;
     Bytes entries;
     const auto add = [&](std::string_view id, std::int32_t size) {
         const std::int32_t offset = static_cast<std::int32_t>(children.size()) + 4;
@@ -79,7 +81,7 @@ Bytes fileOf(const Shape& s) {
                       streamList("vids", s.handler, 1, 25,
                                  s.videoLength.value_or(s.frames + s.avixFrames), 0, videoFormat),
                       streamList("auds", "", 1, 2500, soundBytes / 4, 4, soundFormat)});
-    const Movie m = movie(s.frames, s.sound);
+    const Movie m = movie(s.frames, s.sound, s.movieHead);
     Bytes entries = m.idx1;
     if (s.index == IndexShape::PastEnd) {
         std::copy_n(le32(0x00FFFFFF).begin(), 4, entries.begin() + 8);
@@ -88,7 +90,7 @@ Bytes fileOf(const Shape& s) {
     }
     const Bytes info = s.writer.empty() ? Bytes{} : list("INFO", {chunk("ISFT", text(s.writer))});
     const Bytes index = s.index == IndexShape::None ? Bytes{} : chunk("idx1", entries);
-    Bytes bytes = riff("AVI ", {hdrl, info, m.list, index});
+    Bytes bytes = riff("AVI ", {hdrl, info, m.list, index, s.tail});
     if (s.avixFrames > 0) bytes = concat({bytes, riff("AVIX", {movie(s.avixFrames, {}).list})});
     return bytes;
 }
@@ -143,7 +145,8 @@ TEST(Inspection, VerdictsAndFindings) {
         le32(static_cast<std::int32_t>(conflict[moviAt - 4] + (conflict[moviAt - 3] << 8) - 4));
     std::copy_n(shorter.begin(), 2, conflict.begin() + moviAt - 4);
     Bytes garbage = fileOf(noIndex);
-    std::fill_n(garbage.begin() + moviAt + 4 + 108, 4, 0x01);  // the second chunk's id
+    // The second chunk's id and size: an id of no text whose size overruns the list.
+    std::fill_n(garbage.begin() + moviAt + 4 + 108, 8, 0x81);
 
     const struct {
         const char* name;
@@ -160,7 +163,7 @@ TEST(Inspection, VerdictsAndFindings) {
         {"XVID, no MPEG-4 start code",
          fileOf(declaredXvid),
          Verdict::Complete,
-         {"not-as-declared"}},
+         {"unreadable-frames"}},
         {"stream longer than its index",
          fileOf(longStream),
          Verdict::Complete,
@@ -251,6 +254,67 @@ TEST(Inspection, ACutFileSaysWhatIsMissingAndWhatPlays) {
     EXPECT_NE(in.findings[0].english.find("it plays 0.32 s of 0.80 s"), std::string::npos)
         << in.findings[0].english;
     EXPECT_NE(in.findings[0].korean.find("0.80초 중 0.32초"), std::string::npos);
+}
+
+// A chunk whose id is no text is walked past where its size fits and the chunks after it close
+// the list; where they do not, the structure is lost there, as before.
+TEST(Inspection, AnUnknownChunkIdIsNoDamageWhereTheSizesHold) {
+    const Bytes zeroId = code("");  // four zero bytes
+    Shape editorsTail;
+    // What a video editor writes after the index: INFO with one chunk of a zero id, then a
+    // list of its own.
+    editorsTail.tail = concat(
+        {list("INFO", {chunk("", text("abc"))}), list("PRMI", {chunk("PRMD", Bytes(12, 0x21))})});
+    Shape overrunningTail;
+    overrunningTail.tail = concat({code("LIST"), le32(4 + 8 + 6), code("INFO"), zeroId, le32(40),
+                                   Bytes(6, 0), list("PRMI", {})});
+    Shape leadingToChunk;
+    leadingToChunk.index = IndexShape::None;
+    leadingToChunk.movieHead = chunk("\x01\x02\x03\x04", Bytes(10, 0x21));
+    Shape leadingIntoData;
+    leadingIntoData.index = IndexShape::None;
+    // Its size takes the walk into the data of the first video chunk.
+    leadingIntoData.movieHead = concat({zeroId, le32(10 + 16), Bytes(10, 0x21)});
+    Shape twoInARow;
+    twoInARow.tail = list("INFO", {chunk("", Bytes(4, 1)), chunk("", Bytes(5, 2))});
+
+    const struct {
+        const char* name;
+        Shape shape;
+        Verdict verdict;
+        std::set<std::string> codes;
+        std::int64_t unknown;
+        std::int64_t videoChunks;  // present, as counted up to where the walk lost its way
+    } cases[] = {
+        {"zero id in INFO after the index", editorsTail, Verdict::Complete, {}, 1, 10},
+        {"two zero ids closing their list", twoInARow, Verdict::Complete, {}, 2, 10},
+        {"zero id larger than its list",
+         overrunningTail,
+         Verdict::Damaged,
+         {"structure-lost"},
+         0,
+         10},
+        {"unprintable id in the movie data, then a chunk",
+         leadingToChunk,
+         Verdict::Damaged,
+         {"no-index"},
+         1,
+         10},
+        {"zero id whose size leads into another chunk's data",
+         leadingIntoData,
+         Verdict::Damaged,
+         {"structure-lost"},
+         0,
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Inspection in = inspected(fileOf(c.shape));
+        EXPECT_EQ(in.verdict, c.verdict);
+        EXPECT_EQ(codesOf(in), c.codes);
+        EXPECT_EQ(in.unknownChunks, c.unknown);
+        EXPECT_EQ(in.streams.at(0).presentChunks, c.videoChunks);
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "report/check_text.h"
 #include "report/inspection.h"
 #include "support/avi_writer.h"
+#include "support/plain_walk.h"
 
 namespace strovanik::testing {
 namespace {
@@ -150,6 +151,90 @@ TEST(StreamIdentityTruth, ConstantAc3InChunksOfVaryingSizeIsConstant) {
     EXPECT_EQ(in.streams[0].bitstream->bitrateKbps, 192.0);
     EXPECT_EQ(codesOf(in).count("bitrate-mode-mismatch"), 0u);
     EXPECT_GT(chunks, 2u);
+}
+
+// Chunks whose bytes are no format at all, zeros as a disk fault leaves them or noise, are not
+// called another format; frames of another format are, by its name.
+TEST(StreamIdentityTruth, ChunksOfNoFormatAreNotCalledAnotherFormat) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    TempFolder folder;
+    const std::string sources =
+        " -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i "
+        "sine=sample_rate=48000 -t 3 -c:v mpeg4 -vtag XVID";
+    enum class Data { AsWritten, Zeros, Noise };
+    const struct {
+        const char* name;
+        std::string sound;       // the encoder's options
+        std::uint16_t soundTag;  // the format tag the header is given, 0 for the encoder's
+        Data data;               // what the streams' chunks are made
+        std::vector<std::string> said;
+        std::string unsaid;
+    } cases[] = {
+        {"zeros",
+         " -c:a libmp3lame",
+         0,
+         Data::Zeros,
+         {"unreadable-frames: stream 0: XVID declares MPEG-4 Visual, but its first 64 chunks hold "
+          "no frame of any format known here (64 of them hold only zeros)",
+          "unreadable-frames: stream 1: 85 declares MPEG Audio Layer 3, but its first 64 chunks "
+          "hold no frame of any format known here (64 of them hold only zeros)"},
+         "not-as-declared"},
+        {"noise",
+         " -c:a libmp3lame",
+         0,
+         Data::Noise,
+         {"unreadable-frames: stream 0: XVID declares MPEG-4 Visual, but its first 64 chunks hold "
+          "no frame of any format known here (0 of them hold only zeros)",
+          "unreadable-frames: stream 1: 85 declares MPEG Audio Layer 3, but its first 64 chunks "
+          "hold no frame of any format known here (0 of them hold only zeros)"},
+         "not-as-declared"},
+        {"AC-3 under MP3's tag",
+         " -c:a ac3",
+         0x55,
+         Data::AsWritten,
+         {"not-as-declared: stream 1: 85 declares MPEG Audio Layer 3, but its first 64 chunks are "
+          "AC-3"},
+         "unreadable-frames"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = folder / "file.avi";
+        ASSERT_TRUE(make(file, sources + c.sound));
+        Bytes bytes = readFile(file);
+        std::uint32_t noise = 2463534242u;
+        walkMovieChunks(file, [&](std::string_view id, std::int64_t dataAt, std::int64_t size) {
+            if (c.data == Data::AsWritten || (id.substr(2) != "dc" && id.substr(2) != "wb")) return;
+            for (auto i = static_cast<std::size_t>(dataAt);
+                 i < std::min(bytes.size(), static_cast<std::size_t>(dataAt + size)); ++i) {
+                noise ^= noise << 13;
+                noise ^= noise >> 17;
+                noise ^= noise << 5;
+                bytes[i] = c.data == Data::Zeros ? 0 : static_cast<std::uint8_t>(noise);
+            }
+        });
+        if (c.soundTag != 0) {
+            // The second stream format is the sound's: its tag opens its data.
+            const std::string text(bytes.begin(), bytes.end());
+            const std::size_t strf = text.find("strf", text.find("strf") + 4);
+            ASSERT_NE(strf, std::string::npos);
+            bytes[strf + 8] = static_cast<std::uint8_t>(c.soundTag & 0xFF);
+            bytes[strf + 9] = static_cast<std::uint8_t>(c.soundTag >> 8);
+        }
+        writeFile(file, bytes);
+
+        auto opened = container::FileSource::open(file.string());
+        const report::Inspection in = report::inspect(*opened.source);
+        std::string findings;
+        for (const auto& f : in.findings) {
+            findings += std::string(report::findingCodeName(f.code)) + ": " + f.english + "\n";
+            EXPECT_FALSE(f.korean.empty() || f.korean.find('{') != std::string::npos) << f.korean;
+        }
+        for (const std::string& sentence : c.said) {
+            EXPECT_NE(findings.find(sentence), std::string::npos) << findings;
+        }
+        EXPECT_EQ(codesOf(in).count(c.unsaid), 0u) << findings;
+        EXPECT_EQ(in.verdict, report::Verdict::Complete);
+    }
 }
 
 }  // namespace
