@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "container/container_kind.h"
+#include "container/file_replacement.h"
 #include "container/file_source.h"
 #include "container/structure_sample.h"
 #include "container/text_encoding.h"
@@ -38,10 +39,7 @@ std::string structureSampleName(std::string_view bareName) {
 }
 
 bool isSameFile(std::string_view utf8A, std::string_view utf8B) {
-    std::error_code error;
-    const bool same =
-        fs::equivalent(container::pathFromUtf8(utf8A), container::pathFromUtf8(utf8B), error);
-    return same && !error;
+    return container::sameFile(utf8A, utf8B);
 }
 
 StructureSampleResult writeStructureSampleFile(std::string_view sourcePath,
