@@ -17,10 +17,11 @@ STROVANIK_BUILD_PACKAGES=(
 
 # What running the whole test suite needs beyond the build: the benchmark library (the
 # tree configures its benchmarks only on request, but keeps them compiling), a virtual
-# display, ffprobe for the sample checks, ImageMagick for screenshots, and GNU parallel for
+# display, ffprobe for the sample checks, mencoder for files of another AVI writer to repair,
+# ImageMagick for screenshots, and GNU parallel for
 # the test of the recipe that spreads a list of files over several runs.
 STROVANIK_TEST_PACKAGES=(
-    libbenchmark-dev xvfb xauth ffmpeg imagemagick parallel
+    libbenchmark-dev xvfb xauth ffmpeg mencoder imagemagick parallel
 )
 
 # What the benchmark scripts of bench/ use besides the build: hyperfine, the peer they are

@@ -92,6 +92,7 @@ struct Piece {
     std::int64_t length = 0;
     FourCc listType{};
     std::size_t stream = 0;
+    bool junk = false;  // a JUNK chunk of the original
 };
 
 // The header list and the other chunks before the movie list, read from the original.
@@ -120,7 +121,18 @@ public:
         return std::nullopt;
     }
 
-    std::vector<StreamPlan>& streams() { return streams_; }
+    const std::vector<StreamPlan>& streams() const { return streams_; }
+
+    // Gives each stream's super index room for `slots` entries at least, and all the room of
+    // the chunk it takes the place of.
+    void reserveSuperIndexes(std::int64_t slots) {
+        for (StreamPlan& s : streams_) s.slots = slots;
+        for (const Piece& p : pieces_) {
+            if (p.kind != Piece::Kind::SuperIndex) continue;
+            StreamPlan& s = streams_[p.stream];
+            s.slots = std::max(s.slots, (p.length - 8 - kSuperIndexHeader) / SuperIndexEntry::kSize);
+        }
+    }
     bool hasSuperIndex() const {
         return std::any_of(streams_.begin(), streams_.end(),
                            [](const StreamPlan& s) { return s.superIndexAt.has_value(); });
@@ -132,7 +144,9 @@ public:
         for (const Piece& piece : pieces_) {
             Piece p = piece;
             if (p.kind == Piece::Kind::SuperIndex) {
-                // An old super index becomes a new one, or JUNK of its size in a copy without.
+                // The place of a super index: the old one, the JUNK a writer kept for it, or
+                // a new chunk. Without OpenDML indexes JUNK stays JUNK and nothing is added
+                // (a file with a super index always gets them).
                 if (!openDml && p.length == 0) continue;
                 if (openDml) {
                     p.length = 8 + kSuperIndexHeader + SuperIndexEntry::kSize * streams_[p.stream].slots;
@@ -166,7 +180,8 @@ public:
 private:
     void original(const ChunkHeader& chunk, Piece::Kind kind = Piece::Kind::Original,
                   std::size_t stream = 0) {
-        pieces_.push_back({kind, chunk.at, chunk.after() - chunk.at, {}, stream});
+        pieces_.push_back({kind, chunk.at, chunk.after() - chunk.at, {}, stream,
+                           upperCased(chunk.id) == fourCc("JUNK")});
     }
 
     std::optional<std::string> readList(const ChunkHeader& list, FourCc type) {
@@ -218,12 +233,25 @@ private:
     std::optional<std::string> readStreamList(const ChunkHeader& list) {
         streams_.emplace_back();
         const std::size_t number = streams_.size() - 1;
+        const std::size_t listStart = pieces_.size();
         if (auto problem = readList(list, fourCc("STRL"))) return problem;
         // Every stream list of a copy written as OpenDML holds a super index.
-        const bool hasIndex = std::any_of(pieces_.begin(), pieces_.end(), [&](const Piece& p) {
-            return p.kind == Piece::Kind::SuperIndex && p.stream == number;
-        });
-        if (!hasIndex) pieces_.insert(pieces_.end() - 1, {Piece::Kind::SuperIndex, 0, 0, {}, number});
+        // It takes the place of the old one, or of the JUNK its writer kept for it, or is added.
+        const auto inList = [&](Piece::Kind kind) {
+            return std::find_if(pieces_.begin() + static_cast<std::ptrdiff_t>(listStart), pieces_.end(),
+                                [&](const Piece& p) { return p.kind == kind; });
+        };
+        if (inList(Piece::Kind::SuperIndex) == pieces_.end()) {
+            const auto junk = std::find_if(
+                pieces_.begin() + static_cast<std::ptrdiff_t>(listStart), pieces_.end(),
+                [&](const Piece& p) { return p.kind == Piece::Kind::Original && p.junk; });
+            if (junk != pieces_.end()) {
+                junk->kind = Piece::Kind::SuperIndex;
+                junk->stream = number;
+            } else {
+                pieces_.insert(pieces_.end() - 1, {Piece::Kind::SuperIndex, 0, 0, {}, number});
+            }
+        }
         // The stream's kind and time base, from its header and the start of its format.
         std::array<std::uint8_t, AviStreamRecord::kSize> bytes{};
         for (const Piece& p : pieces_) {
@@ -407,16 +435,14 @@ public:
         const std::int64_t movieAt = walk.movieLists.front().dataStart - 12;
         HeaderPlan header(reader_, movieAt);
         if (auto problem = header.read(walk.parts.front().declaredEnd)) return refuse(*problem);
-        streams_ = header.streams();
         const std::int64_t limit = std::clamp<std::int64_t>(options_.openDmlAbove, 4096,
                                                             std::int64_t{1} << 30);
         result_.openDml = header.hasSuperIndex() || source_.size() > limit;
         segmentLimit_ = result_.openDml ? limit : kMaxRiff;
         // Room in each super index for every RIFF the copy can need.
         const std::int64_t slots = std::min<std::int64_t>(source_.size() / (limit / 2) + 4, 65'536);
-        for (StreamPlan& s : streams_) {
-            s.slots = std::max(slots, (s.superIndexSize - kSuperIndexHeader) / SuperIndexEntry::kSize);
-        }
+        header.reserveSuperIndexes(slots);
+        streams_ = header.streams();
         keys_ = oldKeyFrames(walk);
         setFamilies(walk);
         result_.streams.resize(streams_.size());
