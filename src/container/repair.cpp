@@ -341,7 +341,16 @@ private:
         const FourCc id{bytes[0], bytes[1], bytes[2], bytes[3]};
         const std::int64_t size = static_cast<std::uint32_t>(readInt32(std::span(bytes).subspan<4, 4>()));
         if (size > end - (after + 8)) return false;
-        return knownId(id, true) || upperCased(id) == fourCc("LIST");
+        return knownId(id, true) || upperCased(id) == fourCc("LIST") || looksLikeStreamChunk(id);
+    }
+
+    // A chunk of some stream by its id's form ("07dc"), which shows where a chunk ends even
+    // when the stream is not one the header lists.
+    static bool looksLikeStreamChunk(FourCc id) {
+        const auto letterOrDigit = [](std::uint8_t b) {
+            return isDigit(b) || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+        };
+        return isDigit(id[0]) && isDigit(id[1]) && letterOrDigit(id[2]) && letterOrDigit(id[3]);
     }
 
     void note(std::int64_t at, std::int64_t bytes) {
