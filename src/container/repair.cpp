@@ -235,6 +235,11 @@ private:
         const std::size_t number = streams_.size() - 1;
         const std::size_t listStart = pieces_.size();
         if (auto problem = readList(list, fourCc("STRL"))) return problem;
+        // Chunk ids number the streams in the order of their lists: a list that is no stream
+        // would make every number after it wrong.
+        if (std::none_of(pieces_.begin() + static_cast<std::ptrdiff_t>(listStart), pieces_.end(),
+                         [](const Piece& p) { return p.kind == Piece::Kind::StreamHeader; }))
+            return "a stream list has no stream header";
         // Every stream list of a copy written as OpenDML holds a super index.
         // It takes the place of the old one, or of the JUNK its writer kept for it, or is added.
         const auto inList = [&](Piece::Kind kind) {
