@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kAviEnding = ".avi";
 constexpr std::string_view kSampleEnding = "_structure.avi";
+constexpr std::string_view kRepairedEnding = "_repaired.avi";
 
 bool endsWithAvi(std::string_view name) {
     if (name.size() < kAviEnding.size()) return false;
@@ -31,11 +32,20 @@ bool endsWithAvi(std::string_view name) {
     return true;
 }
 
+// The bare name with `ending` in place of its ".avi", or after it.
+std::string withEnding(std::string_view bareName, std::string_view ending) {
+    if (endsWithAvi(bareName)) bareName.remove_suffix(kAviEnding.size());
+    return std::string(bareName) + std::string(ending);
+}
+
 }  // namespace
 
 std::string structureSampleName(std::string_view bareName) {
-    if (endsWithAvi(bareName)) bareName.remove_suffix(kAviEnding.size());
-    return std::string(bareName) + std::string(kSampleEnding);
+    return withEnding(bareName, kSampleEnding);
+}
+
+std::string repairedCopyName(std::string_view bareName) {
+    return withEnding(bareName, kRepairedEnding);
 }
 
 bool isSameFile(std::string_view utf8A, std::string_view utf8B) {
