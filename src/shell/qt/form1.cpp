@@ -266,6 +266,8 @@ void Form1::beginProgress(std::string_view text) {
     progress_ = std::make_unique<QProgressDialog>(fromUtf8(text), QStringLiteral("취소"), 0, 100, this);
     progress_->setObjectName(QStringLiteral("ProgressDialog"));
     progress_->setWindowTitle(windowTitle());
+    // Wide enough for the window's title in the dialog's own title bar.
+    progress_->setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) * 2 + 120);
     progress_->setWindowModality(Qt::WindowModal);
     progress_->setMinimumDuration(0);
     progress_->setAutoClose(false);
