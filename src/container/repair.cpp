@@ -763,7 +763,7 @@ private:
                 if (e.stream() == *video) ++first;
             });
             patch(mainHeaderAt_ + 16, static_cast<std::uint32_t>(segments_.size() > 1 ? first : total));
-            if (dmlHeaderAt_ > 0 && result_.openDml) patch(dmlHeaderAt_, static_cast<std::uint32_t>(total));
+            if (dmlHeaderAt_ > 0) patch(dmlHeaderAt_, static_cast<std::uint32_t>(total));
         }
         std::array<std::uint8_t, 4> flags{};
         reader_.read(mainHeaderFrom_ + 12, flags);

@@ -291,16 +291,7 @@ void Form1Commands::makeRepairedCopy() {
         const std::optional<std::string> chosen = port_.askSavePath(request);
         if (!chosen) return;
         state_.dialogFileName = *chosen;
-        if (isSameFile(*chosen, state_.filePath)) {
-            port_.showMessage(std::string(kMessageRepairFailed) + "\n" +
-                              std::string(kReasonSampleIsTheFile));
-            return;
-        }
-        std::error_code error;
-        const bool exists = std::filesystem::exists(std::filesystem::symlink_status(
-                                container::pathFromUtf8(*chosen), error)) &&
-                            !error;
-        if (exists && !port_.askYesNo(kQuestionReplaceSample)) return;
+        if (!mayWrite(*chosen, kMessageRepairFailed)) return;
         // The dialog appears only once the repair has run for a moment.
         const auto started = std::chrono::steady_clock::now();
         bool shown = false;
@@ -329,6 +320,18 @@ void Form1Commands::sampleFailed(std::string_view reason, std::string_view probl
     port_.showMessage(message);
 }
 
+bool Form1Commands::mayWrite(const std::string& target, std::string_view failed) {
+    if (isSameFile(target, state_.filePath)) {
+        port_.showMessage(std::string(failed) + "\n" + std::string(kReasonSampleIsTheFile));
+        return false;
+    }
+    std::error_code error;
+    const bool exists = std::filesystem::exists(std::filesystem::symlink_status(
+                            container::pathFromUtf8(target), error)) &&
+                        !error;
+    return !exists || port_.askYesNo(kQuestionReplaceSample);
+}
+
 void Form1Commands::makeStructureSample() {
     if (!examined_) return;
     std::optional<std::string> chosen;
@@ -343,15 +346,7 @@ void Form1Commands::makeStructureSample() {
     if (!chosen) return;
     state_.dialogFileName = *chosen;
     step([&] {
-        if (isSameFile(*chosen, state_.filePath)) {
-            sampleFailed(kReasonSampleIsTheFile);
-            return;
-        }
-        std::error_code error;
-        const bool exists = std::filesystem::exists(std::filesystem::symlink_status(
-                                container::pathFromUtf8(*chosen), error)) &&
-                            !error;
-        if (exists && !port_.askYesNo(kQuestionReplaceSample)) return;
+        if (!mayWrite(*chosen, kMessageStructureSampleFailed)) return;
         const StructureSampleResult result = writeStructureSampleFile(state_.filePath, *chosen);
         using Status = StructureSampleResult::Status;
         switch (result.status) {

@@ -130,6 +130,9 @@ private:
     void setExamined(std::optional<report::FileResult> result);
     bool inspectCurrentFile();
     void sampleFailed(std::string_view reason, std::string_view problem = {});
+    // Whether a command may write `target`: never the analysed file itself (the message then
+    // opens with `failed`), and a file that exists only after the user said Yes.
+    bool mayWrite(const std::string& target, std::string_view failed);
 
     ViewerState& state_;
     WindowPort& port_;
