@@ -85,8 +85,9 @@ std::string repairText(std::string_view copyName, const RepairRun& run, ReportLa
     const bool english = layout == ReportLayout::English;
     const container::RepairResult& r = run.repair;
     const std::string form =
-        r.openDml ? "OpenDML, RIFF " + plainForm(r.riffs) + (english ? "" : "개")
-                  : std::string("AVI 1.0");
+        !r.openDml ? std::string("AVI 1.0")
+        : english  ? "OpenDML, " + plainForm(r.riffs) + (r.riffs == 1 ? " RIFF" : " RIFFs")
+                   : "OpenDML, RIFF " + plainForm(r.riffs) + "개";
     const std::string seconds = patternForm(r.seconds, "0.00");
     std::string text = std::string(copyName) + ": ";
     const std::string verdict =
