@@ -46,9 +46,9 @@ nlohmann::ordered_json repairJson(const std::string& outPath, const std::string&
                            {"reason", span.cutShort ? "cut-short" : "damage"}});
     }
     object["leftOut"] = std::move(skipped);
-    object["verdict"] = run.copyVerdict ? nlohmann::ordered_json(std::string(
-                                              report::verdictName(*run.copyVerdict)))
-                                        : nlohmann::ordered_json();
+    object["verdict"] =
+        run.copyVerdict ? nlohmann::ordered_json(std::string(report::verdictName(*run.copyVerdict)))
+                        : nlohmann::ordered_json();
     return object;
 }
 
@@ -74,8 +74,9 @@ int writeRepairedCopy(const std::string& outPath, const std::string& filePath,
     line.clear();
     using Status = report::RepairRun::Status;
     if (run.status == Status::NeedsNoRepair) {
-        err << fileMessageLine(filePath, *report::repairProblemText(run, report::ReportLayout::English) +
-                                             "; --even-if-complete writes one anyway")
+        err << fileMessageLine(filePath,
+                               *report::repairProblemText(run, report::ReportLayout::English) +
+                                   "; --even-if-complete writes one anyway")
             << "\n";
         return kExitReported;
     }

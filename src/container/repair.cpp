@@ -36,8 +36,8 @@ constexpr std::size_t kMaxStreams = 100;
 // A RIFF's size is a 32-bit number; an AVI 1.0 copy must stay below it.
 constexpr std::int64_t kMaxRiff = 0xFFFF'FFFFLL - kCopyBlock;
 constexpr std::int64_t kDmlhSize = 248;
-constexpr std::uint32_t kHasIndex = 0x10;  // avih dwFlags: AVIF_HASINDEX
-constexpr std::uint32_t kKeyFrame = 0x10;  // idx1 flags: AVIIF_KEYFRAME
+constexpr std::uint32_t kHasIndex = 0x10;            // avih dwFlags: AVIF_HASINDEX
+constexpr std::uint32_t kKeyFrame = 0x10;            // idx1 flags: AVIIF_KEYFRAME
 constexpr std::uint32_t kNotKeyFrame = 0x8000'0000;  // in a standard index entry's size
 constexpr std::int64_t kSuperIndexHeader = SuperIndexHeader::kSize;
 constexpr std::int64_t kStandardIndexHeader = StandardIndexHeader::kSize;
@@ -62,8 +62,8 @@ void putCode(std::vector<std::uint8_t>& out, FourCc code) {
 }
 
 FourCc streamCode(std::size_t stream, std::uint8_t a, std::uint8_t b) {
-    return {static_cast<std::uint8_t>('0' + stream / 10), static_cast<std::uint8_t>('0' + stream % 10),
-            a, b};
+    return {static_cast<std::uint8_t>('0' + stream / 10),
+            static_cast<std::uint8_t>('0' + stream % 10), a, b};
 }
 
 bool isDigit(std::uint8_t b) { return b >= '0' && b <= '9'; }
@@ -85,8 +85,16 @@ struct StreamPlan {
 // One piece of the new header, in order: bytes of the original, a list's header (its size
 // worked out from the pieces inside it), or bytes made here.
 struct Piece {
-    enum class Kind { Original, ListOpen, ListClose, MainHeader, StreamHeader, DmlHeader,
-                      SuperIndex, NewDmlList };
+    enum class Kind {
+        Original,
+        ListOpen,
+        ListClose,
+        MainHeader,
+        StreamHeader,
+        DmlHeader,
+        SuperIndex,
+        NewDmlList
+    };
     Kind kind = Kind::Original;
     std::int64_t from = 0;  // in the original
     std::int64_t length = 0;
@@ -130,7 +138,8 @@ public:
         for (const Piece& p : pieces_) {
             if (p.kind != Piece::Kind::SuperIndex) continue;
             StreamPlan& s = streams_[p.stream];
-            s.slots = std::max(s.slots, (p.length - 8 - kSuperIndexHeader) / SuperIndexEntry::kSize);
+            s.slots =
+                std::max(s.slots, (p.length - 8 - kSuperIndexHeader) / SuperIndexEntry::kSize);
         }
     }
     bool hasSuperIndex() const {
@@ -149,7 +158,8 @@ public:
                 // (a file with a super index always gets them).
                 if (!openDml && p.length == 0) continue;
                 if (openDml) {
-                    p.length = 8 + kSuperIndexHeader + SuperIndexEntry::kSize * streams_[p.stream].slots;
+                    p.length =
+                        8 + kSuperIndexHeader + SuperIndexEntry::kSize * streams_[p.stream].slots;
                 } else {
                     p.kind = Piece::Kind::Original;
                 }
@@ -180,7 +190,11 @@ public:
 private:
     void original(const ChunkHeader& chunk, Piece::Kind kind = Piece::Kind::Original,
                   std::size_t stream = 0) {
-        pieces_.push_back({kind, chunk.at, chunk.after() - chunk.at, {}, stream,
+        pieces_.push_back({kind,
+                           chunk.at,
+                           chunk.after() - chunk.at,
+                           {},
+                           stream,
                            upperCased(chunk.id) == fourCc("JUNK")});
     }
 
@@ -208,7 +222,8 @@ private:
             } else if (type == fourCc("ODML") && id == fourCc("DMLH") && chunk.size >= 4) {
                 original(chunk, Piece::Kind::DmlHeader);
             } else if (type == fourCc("STRL") && id == fourCc("STRH") &&
-                       chunk.size >= static_cast<std::int64_t>(AviStreamRecord::kStreamHeaderSize)) {
+                       chunk.size >=
+                           static_cast<std::int64_t>(AviStreamRecord::kStreamHeaderSize)) {
                 original(chunk, Piece::Kind::StreamHeader, streams_.size() - 1);
             } else if (type == fourCc("STRL") && id == fourCc("INDX")) {
                 StreamPlan& stream = streams_.back();
@@ -243,8 +258,8 @@ private:
         // Every stream list of a copy written as OpenDML holds a super index.
         // It takes the place of the old one, or of the JUNK its writer kept for it, or is added.
         const auto inList = [&](Piece::Kind kind) {
-            return std::find_if(pieces_.begin() + static_cast<std::ptrdiff_t>(listStart), pieces_.end(),
-                                [&](const Piece& p) { return p.kind == kind; });
+            return std::find_if(pieces_.begin() + static_cast<std::ptrdiff_t>(listStart),
+                                pieces_.end(), [&](const Piece& p) { return p.kind == kind; });
         };
         if (inList(Piece::Kind::SuperIndex) == pieces_.end()) {
             const auto junk = std::find_if(
@@ -288,8 +303,8 @@ private:
 // the next such chunk of a stream, up to the search window, and notes what it passes over.
 class DamageFinder final : public ChunkResync {
 public:
-    DamageFinder(ChunkReader& reader, const std::vector<StreamPlan>& streams,
-                 std::int64_t window, std::vector<SkippedSpan>& skipped)
+    DamageFinder(ChunkReader& reader, const std::vector<StreamPlan>& streams, std::int64_t window,
+                 std::vector<SkippedSpan>& skipped)
         : reader_(reader), streams_(streams), window_(window), skipped_(skipped) {}
 
     bool accepts(const ChunkHeader& chunk, std::int64_t end) override {
@@ -310,7 +325,8 @@ public:
                 if (!knownId(id, false)) continue;
                 const std::int64_t candidate = from + static_cast<std::int64_t>(i);
                 ChunkHeader chunk{id, candidate,
-                                  static_cast<std::uint32_t>(readInt32(std::span(bytes).subspan(i + 4).first<4>()))};
+                                  static_cast<std::uint32_t>(
+                                      readInt32(std::span(bytes).subspan(i + 4).first<4>()))};
                 if (chunk.size > end - chunk.dataAt() || !followed(chunk, end)) continue;
                 note(at, candidate - at);
                 return candidate;
@@ -344,7 +360,8 @@ private:
         std::array<std::uint8_t, 8> bytes{};
         reader_.read(after, bytes);
         const FourCc id{bytes[0], bytes[1], bytes[2], bytes[3]};
-        const std::int64_t size = static_cast<std::uint32_t>(readInt32(std::span(bytes).subspan<4, 4>()));
+        const std::int64_t size =
+            static_cast<std::uint32_t>(readInt32(std::span(bytes).subspan<4, 4>()));
         if (size > end - (after + 8)) return false;
         return knownId(id, true) || upperCased(id) == fourCc("LIST") || looksLikeStreamChunk(id);
     }
@@ -402,8 +419,8 @@ struct Entry {
 
     static Entry of(std::uint32_t size, std::size_t stream, bool key, std::uint8_t a,
                     std::uint8_t b) {
-        return {std::uint64_t{size} | (std::uint64_t{stream} << 32) |
-                (std::uint64_t{key} << 39) | (std::uint64_t{a} << 40) | (std::uint64_t{b} << 48)};
+        return {std::uint64_t{size} | (std::uint64_t{stream} << 32) | (std::uint64_t{key} << 39) |
+                (std::uint64_t{a} << 40) | (std::uint64_t{b} << 48)};
     }
     std::uint32_t size() const { return static_cast<std::uint32_t>(packed); }
     std::size_t stream() const { return (packed >> 32) & 0x7F; }
@@ -435,8 +452,12 @@ class CopyWriter {
 public:
     CopyWriter(ByteSource& source, std::ostream& out, const RepairOptions& options,
                const RepairProgress& progress)
-        : source_(source), out_(out), options_(options), progress_(progress),
-          reader_(source, WalkLimits{}), buffer_(static_cast<std::size_t>(kCopyBlock)) {
+        : source_(source),
+          out_(out),
+          options_(options),
+          progress_(progress),
+          reader_(source, WalkLimits{}),
+          buffer_(static_cast<std::size_t>(kCopyBlock)) {
         reader_.readBlocksOf(kCopyBlock);
     }
 
@@ -449,8 +470,8 @@ public:
         const std::int64_t movieAt = walk.movieLists.front().dataStart - 12;
         HeaderPlan header(reader_, movieAt);
         if (auto problem = header.read(walk.parts.front().declaredEnd)) return refuse(*problem);
-        const std::int64_t limit = std::clamp<std::int64_t>(options_.openDmlAbove, 4096,
-                                                            std::int64_t{1} << 30);
+        const std::int64_t limit =
+            std::clamp<std::int64_t>(options_.openDmlAbove, 4096, std::int64_t{1} << 30);
         result_.openDml = header.hasSuperIndex() || source_.size() > limit;
         segmentLimit_ = result_.openDml ? limit : kMaxRiff;
         // Room in each super index for every RIFF the copy can need.
@@ -460,7 +481,8 @@ public:
         keys_ = oldKeyFrames(walk);
         setFamilies(walk);
         result_.streams.resize(streams_.size());
-        for (std::size_t i = 0; i < streams_.size(); ++i) result_.streams[i].type = streams_[i].type;
+        for (std::size_t i = 0; i < streams_.size(); ++i)
+            result_.streams[i].type = streams_[i].type;
         streamHeaderAt_.assign(streams_.size(), 0);
         superIndexAt_.assign(streams_.size(), 0);
 
@@ -493,9 +515,9 @@ private:
         std::vector<std::optional<SuperIndexPlace>> places;
         std::vector<bool> video;
         for (const StreamPlan& s : streams_) {
-            places.push_back(s.superIndexAt ? std::optional(SuperIndexPlace{*s.superIndexAt,
-                                                                            s.superIndexSize})
-                                            : std::nullopt);
+            places.push_back(s.superIndexAt
+                                 ? std::optional(SuperIndexPlace{*s.superIndexAt, s.superIndexSize})
+                                 : std::nullopt);
             video.push_back(s.video);
         }
         return readOldKeyFrames(reader_, walk, places, video, options_.maxChunks);
@@ -504,7 +526,8 @@ private:
     void setFamilies(const RiffWalk& walk) {
         for (std::size_t i = 0; i < streams_.size() && i < walk.streams.size(); ++i) {
             const AviStreamRecord& r = walk.streams[i].record;
-            if (isVideoStream(r)) streams_[i].family = startCodeFamilyOf(r.biCompression(), r.fccHandler());
+            if (isVideoStream(r))
+                streams_[i].family = startCodeFamilyOf(r.biCompression(), r.fccHandler());
         }
     }
 
@@ -614,7 +637,8 @@ private:
                 told = chunk->dataAt;
                 if (progress_ && !progress_(told, source_.size())) throw RepairCancelled();
             }
-            if (!chunk->stream || static_cast<std::size_t>(*chunk->stream) >= streams_.size()) continue;
+            if (!chunk->stream || static_cast<std::size_t>(*chunk->stream) >= streams_.size())
+                continue;
             if (chunk->presentSize < chunk->size) {
                 result_.skipped.push_back({chunk->dataAt - 8, 8 + chunk->presentSize, true});
                 continue;
@@ -625,7 +649,8 @@ private:
             const Entry entry = Entry::of(static_cast<std::uint32_t>(chunk->size), stream, false,
                                           chunk->id[2], chunk->id[3]);
             if (result_.openDml && entries_.size() > segments_.back().firstEntry &&
-                position_ + entry.span() + indexBytes(1) - segments_.back().riffAt > segmentLimit_ &&
+                position_ + entry.span() + indexBytes(1) - segments_.back().riffAt >
+                    segmentLimit_ &&
                 static_cast<std::int64_t>(segments_.size()) < streams_.front().slots) {
                 closeSegment();
                 startRiff(fourCc("AVIX"));
@@ -704,8 +729,9 @@ private:
             std::vector<std::uint8_t> bytes;
             putCode(bytes, {'i', 'x', static_cast<std::uint8_t>('0' + stream / 10),
                             static_cast<std::uint8_t>('0' + stream % 10)});
-            put32(bytes, static_cast<std::uint32_t>(kStandardIndexHeader + 8 * std::int64_t{count}));
-            put16(bytes, 2);  // wLongsPerEntry
+            put32(bytes,
+                  static_cast<std::uint32_t>(kStandardIndexHeader + 8 * std::int64_t{count}));
+            put16(bytes, 2);     // wLongsPerEntry
             bytes.push_back(0);  // bIndexSubType
             bytes.push_back(kIndexOfChunks);
             put32(bytes, count);
@@ -726,8 +752,8 @@ private:
     void writeIdx1(const Segment& segment) {
         std::vector<std::uint8_t> bytes;
         putCode(bytes, fourCc("idx1"));
-        put32(bytes, static_cast<std::uint32_t>(
-                         (segment.endEntry - segment.firstEntry) * Idx1Entry::kSize));
+        put32(bytes, static_cast<std::uint32_t>((segment.endEntry - segment.firstEntry) *
+                                                Idx1Entry::kSize));
         write(bytes);
         bytes.clear();
         forEachChunk(segment, [&](const Entry& e, std::int64_t at) {
@@ -762,7 +788,8 @@ private:
             forEachChunk(segments_.front(), [&](const Entry& e, std::int64_t) {
                 if (e.stream() == *video) ++first;
             });
-            patch(mainHeaderAt_ + 16, static_cast<std::uint32_t>(segments_.size() > 1 ? first : total));
+            patch(mainHeaderAt_ + 16,
+                  static_cast<std::uint32_t>(segments_.size() > 1 ? first : total));
             if (dmlHeaderAt_ > 0) patch(dmlHeaderAt_, static_cast<std::uint32_t>(total));
         }
         std::array<std::uint8_t, 4> flags{};

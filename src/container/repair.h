@@ -49,11 +49,11 @@ struct RepairedStream {
 
 struct RepairResult {
     enum class Status {
-        Written,   // the copy is complete
-        Refused,   // nothing written: `problem` says why
+        Written,  // the copy is complete
+        Refused,  // nothing written: `problem` says why
     };
     Status status = Status::Refused;
-    std::string problem;  // a few English words
+    std::string problem;                  // a few English words
     std::vector<RepairedStream> streams;  // in the order of the stream lists
     std::vector<SkippedSpan> skipped;     // in file order
     double seconds = 0;                   // the longest stream's new running time

@@ -42,7 +42,8 @@ public:
             block.resize(static_cast<std::size_t>(n * stride));
             reader_.read(at + first * stride, block);
             for (std::int64_t i = 0; i < n; ++i) {
-                visit(std::span<const std::uint8_t>(block).subspan(static_cast<std::size_t>(i * stride)));
+                visit(std::span<const std::uint8_t>(block).subspan(
+                    static_cast<std::size_t>(i * stride)));
             }
         }
     }
@@ -76,14 +77,14 @@ public:
         const auto header = StandardIndexHeader::read(std::span(bytes).subspan<8>());
         if (header.indexType != kIndexOfChunks || header.indexSubType != 0) return;
         const std::int64_t stride = std::max<std::int64_t>(2, header.longsPerEntry) * 4;
-        const std::int64_t count =
-            std::min<std::int64_t>(header.entriesInUse, (size - StandardIndexHeader::kSize) / stride);
+        const std::int64_t count = std::min<std::int64_t>(
+            header.entriesInUse, (size - StandardIndexHeader::kSize) / stride);
         const auto base = static_cast<std::int64_t>(
             std::min<std::uint64_t>(header.baseOffset, std::uint64_t{1} << 62));
         forEachEntry(at + 8 + StandardIndexHeader::kSize, count, stride,
                      [&](std::span<const std::uint8_t> entryBytes) {
-                         const auto entry =
-                             StandardIndexEntry::read(entryBytes.first<StandardIndexEntry::kSize>());
+                         const auto entry = StandardIndexEntry::read(
+                             entryBytes.first<StandardIndexEntry::kSize>());
                          add(stream, base + entry.offset, entry.keyFrame);
                      });
     }

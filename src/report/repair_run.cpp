@@ -2,10 +2,10 @@
 
 #include <array>
 
+#include "container/avi_header_set.h"
 #include "container/container_kind.h"
 #include "container/file_replacement.h"
 #include "container/file_source.h"
-#include "container/avi_header_set.h"
 #include "container/text_encoding.h"
 #include "report/number_text.h"
 
@@ -24,7 +24,6 @@ std::optional<Verdict> verdictOf(std::string_view path) {
         return std::nullopt;
     }
 }
-
 
 }  // namespace
 
@@ -90,10 +89,10 @@ std::string repairText(std::string_view copyName, const RepairRun& run, ReportLa
                    : "OpenDML, RIFF " + plainForm(r.riffs) + "개";
     const std::string seconds = patternForm(r.seconds, "0.00");
     std::string text = std::string(copyName) + ": ";
-    const std::string verdict =
-        run.copyVerdict ? std::string(english ? verdictName(*run.copyVerdict)
-                                              : koreanVerdictName(*run.copyVerdict))
-                        : std::string(english ? "not checked" : "확인 못 함");
+    const std::string verdict = run.copyVerdict
+                                    ? std::string(english ? verdictName(*run.copyVerdict)
+                                                          : koreanVerdictName(*run.copyVerdict))
+                                    : std::string(english ? "not checked" : "확인 못 함");
     if (english) {
         text += "repaired copy (" + form + "), " + seconds + " s, " + verdict + "\n";
     } else {
@@ -116,9 +115,9 @@ std::string repairText(std::string_view copyName, const RepairRun& run, ReportLa
         const std::string at = plainForm(span.offset);
         const std::string bytes = plainForm(span.bytes);
         if (english) {
-            text += "    left out: " + bytes + " bytes at byte " + at +
-                    (span.cutShort ? " (a chunk cut short by the end of the file)\n"
-                                   : " (damage)\n");
+            text +=
+                "    left out: " + bytes + " bytes at byte " + at +
+                (span.cutShort ? " (a chunk cut short by the end of the file)\n" : " (damage)\n");
         } else {
             text += "    뺀 부분: " + at + "번째 바이트부터 " + bytes + "바이트" +
                     (span.cutShort ? " (파일 끝에서 잘린 청크)\n" : " (손상)\n");

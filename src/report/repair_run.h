@@ -15,15 +15,15 @@ namespace strovanik::report {
 
 struct RepairRun {
     enum class Status {
-        Written,         // the copy is in place; `copyVerdict` says what its check says
-        NeedsNoRepair,   // the original is complete: no copy was written
-        SourceMissing,   // the original is gone
+        Written,           // the copy is in place; `copyVerdict` says what its check says
+        NeedsNoRepair,     // the original is complete: no copy was written
+        SourceMissing,     // the original is gone
         SourceUnreadable,  // it cannot be opened or read: `problem` says why
-        NotAvi,          // it is no AVI file
-        SameFile,        // the copy would replace the original
-        Refused,         // the repair found nothing it could make whole: `problem` says why
-        Unwritable,      // the copy cannot be written: `problem` says why
-        Cancelled,       // stopped on request; nothing was left behind
+        NotAvi,            // it is no AVI file
+        SameFile,          // the copy would replace the original
+        Refused,           // the repair found nothing it could make whole: `problem` says why
+        Unwritable,        // the copy cannot be written: `problem` says why
+        Cancelled,         // stopped on request; nothing was left behind
     };
     Status status = Status::Unwritable;
     std::string problem;  // a few English words

@@ -49,7 +49,8 @@ std::vector<Placed> streamChunks(const fs::path& file) {
         if (std::isdigit(static_cast<unsigned char>(id[0])) == 0 ||
             std::isdigit(static_cast<unsigned char>(id[1])) == 0)
             return;
-        chunks.push_back({(id[0] - '0') * 10 + (id[1] - '0'), dataAt - 8, dataAt + size, size == 0});
+        chunks.push_back(
+            {(id[0] - '0') * 10 + (id[1] - '0'), dataAt - 8, dataAt + size, size == 0});
     });
     return chunks;
 }
@@ -72,9 +73,9 @@ std::map<int, std::int64_t> probedPackets(const fs::path& file) {
 // What one damage does to a file, and the bytes of the original it leaves whole.
 struct Damage {
     const char* name;
-    double cutAt = 1.0;      // the share of the file kept
-    bool noise = false;      // kNoise random bytes written at its middle
-    bool noIndex = false;    // idx1 and indx renamed JUNK
+    double cutAt = 1.0;    // the share of the file kept
+    bool noise = false;    // kNoise random bytes written at its middle
+    bool noIndex = false;  // idx1 and indx renamed JUNK
 };
 
 Bytes damaged(const Bytes& original, const Damage& damage) {
@@ -154,16 +155,19 @@ struct Source {
 
 std::vector<Source> sources() {
     const std::string input =
-        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25,noise=alls=20:allf=t -f lavfi "
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25,noise=alls=20:allf=t "
+        "-f lavfi "
         "-i sine=sample_rate=44100 -t 4 -g 12 -b:v 1500k ";
     std::vector<Source> list = {
-        {"xvid-packed-mp3", input + "-c:v libxvid -bf 2 -vtag XVID -c:a libmp3lame -b:a 64k \"$OUT\""},
+        {"xvid-packed-mp3",
+         input + "-c:v libxvid -bf 2 -vtag XVID -c:a libmp3lame -b:a 64k \"$OUT\""},
         {"h264-ac3", input + "-c:v libx264 -preset ultrafast -crf 20 -c:a ac3 \"$OUT\""},
         {"mpeg4-pcm", input + "-c:v mpeg4 -c:a pcm_s16le \"$OUT\""},
     };
     if (toolsInstalled("mencoder -really-quiet >/dev/null 2>&1; command -v mencoder >/dev/null")) {
         list.push_back({"mencoder-xvid-mp3",
-                        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25,noise=alls=20:allf=t -t 4 -pix_fmt yuv420p "
+                        "ffmpeg -nostdin -v error -y -f lavfi -i "
+                        "testsrc=size=320x240:rate=25,noise=alls=20:allf=t -t 4 -pix_fmt yuv420p "
                         "\"$OUT.y4m\" && ffmpeg -nostdin -v error -y -f lavfi "
                         "-i sine=sample_rate=44100 -t 4 \"$OUT.wav\" && mencoder \"$OUT.y4m\" "
                         "-really-quiet -audiofile \"$OUT.wav\" -ovc xvid -xvidencopts "
@@ -174,12 +178,9 @@ std::vector<Source> sources() {
 }
 
 const Damage kDamages[] = {
-    {"cut at 23%", 0.23},
-    {"cut at 61%", 0.61},
-    {"cut at 97%", 0.97},
-    {"64 KB of noise in the middle", 1.0, true},
-    {"no index", 1.0, false, true},
-    {"noise, no index, cut at 80%", 0.8, true, true},
+    {"cut at 23%", 0.23},           {"cut at 61%", 0.61},
+    {"cut at 97%", 0.97},           {"64 KB of noise in the middle", 1.0, true},
+    {"no index", 1.0, false, true}, {"noise, no index, cut at 80%", 0.8, true, true},
 };
 
 TEST(RepairRealFiles, CopiesDecodeAreCompleteAndHoldEveryWholeChunk) {
@@ -189,7 +190,8 @@ TEST(RepairRealFiles, CopiesDecodeAreCompleteAndHoldEveryWholeChunk) {
     for (const Source& source : sources()) {
         SCOPED_TRACE(source.name);
         const fs::path file = folder / (std::string(source.name) + ".avi");
-        ASSERT_EQ(std::system(("OUT=" + shellQuoted(file.string()) + "; " + source.make).c_str()), 0);
+        ASSERT_EQ(std::system(("OUT=" + shellQuoted(file.string()) + "; " + source.make).c_str()),
+                  0);
         const Bytes original = readFile(file);
         ASSERT_GT(original.size(), 4 * kNoise) << "the noise must fall inside the movie data";
         const std::vector<Placed> chunks = streamChunks(file);
@@ -200,9 +202,8 @@ TEST(RepairRealFiles, CopiesDecodeAreCompleteAndHoldEveryWholeChunk) {
             writeFile(broken, bytes);
             const fs::path copy = folder / "copy.avi";
             fs::remove(copy);
-            const CommandRun run =
-                runInProcess({"--repair", utf8(copy), "--format", "json", "--even-if-complete",
-                              utf8(broken)});
+            const CommandRun run = runInProcess(
+                {"--repair", utf8(copy), "--format", "json", "--even-if-complete", utf8(broken)});
             // A damage the check does not see (noise inside the chunks its index samples
             // skip) is repaired all the same.
             ASSERT_EQ(run.status, 0) << run.err << run.out;
@@ -255,8 +256,8 @@ TEST(RepairRealFiles, AnOpenDmlCopyIsReadToItsEnd) {
               0);
     const Bytes original = readFile(file);
     const fs::path cut = folder / "cut.avi";
-    writeFile(cut, Bytes(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(
-                                                                  original.size() * 3 / 4)));
+    writeFile(cut, Bytes(original.begin(),
+                         original.begin() + static_cast<std::ptrdiff_t>(original.size() * 3 / 4)));
     for (const std::int64_t riff : {std::int64_t{64} << 10, std::int64_t{300} << 10}) {
         SCOPED_TRACE(riff);
         auto opened = container::FileSource::open(utf8(cut));
@@ -278,9 +279,9 @@ TEST(RepairRealFiles, AnOpenDmlCopyIsReadToItsEnd) {
         EXPECT_EQ(commandOutput("ffmpeg -nostdin -v error -i " + shellQuoted(copy.string()) +
                                 " -f null - 2>&1"),
                   "");
-        const double seconds = std::stod(commandOutput(
-            "ffprobe -v error -show_entries format=duration -of csv=p=0 " +
-            shellQuoted(copy.string())));
+        const double seconds =
+            std::stod(commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 " +
+                                    shellQuoted(copy.string())));
         EXPECT_NEAR(seconds, result.seconds, 0.05);
         const CommandRun check = runInProcess({"--check", "--layout", "english", utf8(copy)});
         EXPECT_NE(check.out.find(": complete, "), std::string::npos) << check.out;

@@ -1,3 +1,5 @@
+#include "container/repair.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "container/repair.h"
 #include "container/riff_walk.h"
 #include "container/text_encoding.h"
 #include "report/inspection.h"
@@ -48,7 +49,8 @@ Bytes aviFile(const std::vector<Bytes>& parts, const std::optional<Bytes>& idx1 
     for (const Bytes& part : parts) movi.insert(movi.end(), part.begin(), part.end());
     const Bytes hdrl = list("hdrl", {chunk("avih", mainHeaderData({})), videoStreamList({}),
                                      audioStreamList({}), chunk("JUNK", text("kept as it is"))});
-    const Bytes moviList = concat({text("LIST"), le32(static_cast<std::int32_t>(movi.size())), movi});
+    const Bytes moviList =
+        concat({text("LIST"), le32(static_cast<std::int32_t>(movi.size())), movi});
     return idx1 ? riff("AVI ", {hdrl, moviList, *idx1}) : riff("AVI ", {hdrl, moviList});
 }
 
@@ -88,7 +90,8 @@ struct Case {
     std::vector<Bytes> parts;
     RepairOptions options;
     std::vector<std::int64_t> kept;  // chunks per stream
-    std::vector<std::pair<std::int64_t, std::int64_t>> skipped;  // offset from the movie data, bytes
+    std::vector<std::pair<std::int64_t, std::int64_t>>
+        skipped;  // offset from the movie data, bytes
 };
 
 // Where the movie data starts in files made by aviFile: after the header list.
@@ -113,10 +116,16 @@ TEST(Repair, DamageIsPassedOverAndSaidWhereAndHowMuch) {
         {"noise between chunks", {v, a, noise(300, 3), v, a}, {}, {2, 1}, {{48, 408}}},
         {"a lure in the noise", {v, a, lure, v, a}, {}, {2, 1}, {{48, 236}}},
         {"noise over a chunk's end and the next header",
-         {v, concat({Bytes(a.begin(), a.begin() + 50), noise(78, 4)}), v}, {}, {2, 0}, {{48, 128}}},
+         {v, concat({Bytes(a.begin(), a.begin() + 50), noise(78, 4)}), v},
+         {},
+         {2, 0},
+         {{48, 128}}},
         {"a chunk of no stream", {v, chunk("07dc", Bytes(8, 1)), a}, {}, {1, 1}, {{48, 16}}},
-        {"JUNK and an index chunk", {v, chunk("JUNK", Bytes(9, 0)), chunk("ix00", Bytes(4, 0)), a},
-         {}, {1, 1}, {}},
+        {"JUNK and an index chunk",
+         {v, chunk("JUNK", Bytes(9, 0)), chunk("ix00", Bytes(4, 0)), a},
+         {},
+         {1, 1},
+         {}},
         {"noise past the search window", {v, a, noise(300, 5), v, a}, narrow, {1, 0}, {{48, 564}}},
         {"noise inside the search window", {v, a, noise(300, 5), v, a}, wide, {2, 1}, {{48, 408}}},
     };
@@ -207,7 +216,8 @@ TEST(Repair, AFileWithNothingToKeepIsRefusedWithAReason) {
     const Bytes notAvi = riff("WAVE", {chunk("fmt ", Bytes(16, 0))});
     Bytes cutInHeader = aviFile({v});
     cutInHeader.resize(100);
-    for (const Bytes* file : {&noHeader, &noMovie, &onlyNoise, &notAvi, &std::as_const(cutInHeader)}) {
+    for (const Bytes* file :
+         {&noHeader, &noMovie, &onlyNoise, &notAvi, &std::as_const(cutInHeader)}) {
         const Repaired r = repaired(*file);
         EXPECT_EQ(r.result.status, RepairResult::Status::Refused);
         EXPECT_FALSE(r.result.problem.empty());

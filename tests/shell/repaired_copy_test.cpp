@@ -34,16 +34,17 @@ Bytes withoutIndex(int count, std::size_t size) {
     video.compression = "MJPG";
     MainHeaderPlan main;
     main.streams = 1;
-    return riff("AVI ", {list("hdrl", {chunk("avih", mainHeaderData(main)), videoStreamList(video)}),
-                         concat({text("LIST"), le32(static_cast<std::int32_t>(movi.size())), movi})});
+    return riff("AVI ",
+                {list("hdrl", {chunk("avih", mainHeaderData(main)), videoStreamList(video)}),
+                 concat({text("LIST"), le32(static_cast<std::int32_t>(movi.size())), movi})});
 }
 
 struct Window {
     Window() {
         const Bytes sample = readFile(kSamples / "mp3_sound.avi");
         writeFile(whole, readFile(kSamples / "silent.avi"));
-        writeFile(cut, Bytes(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(
-                                                                  sample.size() * 2 / 3)));
+        writeFile(cut, Bytes(sample.begin(),
+                             sample.begin() + static_cast<std::ptrdiff_t>(sample.size() * 2 / 3)));
     }
     void open(const fs::path& path) {
         port.openAnswers.push_back(utf8(path));
@@ -74,8 +75,10 @@ TEST(RepairedCopy, TheProposedName) {
         const char* bare;
         const char* proposed;
     } cases[] = {
-        {"film.avi", "film_repaired.avi"},   {"FILM.AVI", "FILM_repaired.avi"},
-        {"영화.Avi", "영화_repaired.avi"},   {"clip.mkv", "clip.mkv_repaired.avi"},
+        {"film.avi", "film_repaired.avi"},
+        {"FILM.AVI", "FILM_repaired.avi"},
+        {"영화.Avi", "영화_repaired.avi"},
+        {"clip.mkv", "clip.mkv_repaired.avi"},
         {"", "_repaired.avi"},
     };
     for (const auto& c : cases) EXPECT_EQ(shell::repairedCopyName(c.bare), c.proposed);
@@ -174,16 +177,16 @@ TEST(RepairedCopy, ALongRepairShowsItsProgressAndACancelLeavesNoFile) {
         w.port.progressSteps.clear();
         w.port.progressStepsBeforeCancel = c.stepsBeforeCancel;
         w.repair(target);
-        EXPECT_EQ(w.port.progressTexts, std::vector<std::string>{std::string(shell::kRepairProgressText)});
+        EXPECT_EQ(w.port.progressTexts,
+                  std::vector<std::string>{std::string(shell::kRepairProgressText)});
         EXPECT_FALSE(w.port.progressOpen);
         ASSERT_FALSE(w.port.progressSteps.empty());
         EXPECT_TRUE(std::is_sorted(w.port.progressSteps.begin(), w.port.progressSteps.end()));
         EXPECT_LE(w.port.progressSteps.back(), 100);
         EXPECT_EQ(fs::exists(target), c.written);
         ASSERT_EQ(w.port.messages.size(), 1u);
-        EXPECT_EQ(w.port.messages[0].rfind(c.written ? shell::kMessageRepairWritten
-                                                     : shell::kMessageRepairFailed,
-                                           0),
+        EXPECT_EQ(w.port.messages[0].rfind(
+                      c.written ? shell::kMessageRepairWritten : shell::kMessageRepairFailed, 0),
                   0u);
     }
     // Nothing but the test's files and the one copy: no temporary file.

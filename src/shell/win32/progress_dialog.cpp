@@ -14,11 +14,10 @@ namespace {
 
 HWND addControl(HWND dialog, const wchar_t* windowClass, const std::wstring& text, DWORD style,
                 int id, RECT place) {
-    HWND made = CreateWindowExW(0, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | style,
-                                place.left, place.top, place.right - place.left,
-                                place.bottom - place.top, dialog,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                GetModuleHandleW(nullptr), nullptr);
+    HWND made = CreateWindowExW(
+        0, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | style, place.left, place.top,
+        place.right - place.left, place.bottom - place.top, dialog,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                  FALSE);
     return made;
