@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Runs the libFuzzer targets for a given time each: the whole analysis on arbitrary bytes, the
 # number forms on arbitrary field values, the walk of a whole file's structure, the
-# structure sample, and a video or sound stream's identity from its first chunks. Builds them with clang under AddressSanitizer and UndefinedBehaviorSanitizer
+# structure sample, the repaired copy, and a video or sound stream's identity from its first chunks. Builds them with clang under AddressSanitizer and UndefinedBehaviorSanitizer
 # in build/fuzz, installing clang when it is missing.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     SECONDS per target (default 600);
 #                                             TARGET: analysis, number_forms, walk,
-#                                             structure_sample, video_bitstream,
-#                                             audio_bitstream (default all six)
+#                                             structure_sample, repair, video_bitstream,
+#                                             audio_bitstream (default all seven)
 #   STROVANIK_FUZZ_PARALLEL=1 scripts/fuzz.sh runs the targets at the same time
 #   STROVANIK_FUZZ_MERGE=1 scripts/fuzz.sh    also adds the inputs that reached new code to
 #                                             tests/fuzzing/corpus/TARGET (to be committed;
@@ -33,12 +33,12 @@ fi
 shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-    targets=(analysis number_forms walk structure_sample video_bitstream audio_bitstream)
+    targets=(analysis number_forms walk structure_sample repair video_bitstream audio_bitstream)
 fi
 for target in "${targets[@]}"; do
     case "$target" in
-        analysis | number_forms | walk | structure_sample | video_bitstream | audio_bitstream) ;;
-        *) say "fuzz.sh: no target named $target (analysis, number_forms, walk, structure_sample, video_bitstream, audio_bitstream)"; exit 2 ;;
+        analysis | number_forms | walk | structure_sample | repair | video_bitstream | audio_bitstream) ;;
+        *) say "fuzz.sh: no target named $target (analysis, number_forms, walk, structure_sample, repair, video_bitstream, audio_bitstream)"; exit 2 ;;
     esac
 done
 
@@ -75,7 +75,7 @@ fuzz_target() {
     local max_len=4096
     local extra=()
     case "$target" in
-        walk | structure_sample)
+        walk | structure_sample | repair)
             # AVI files of every shape the analysis's corpus holds, cut and damaged ones, and
             # files of several megabytes whose structure is deep, long or repeated.
             seeds+=(samples tests/fuzzing/corpus/analysis "$build/seeds/walk")

@@ -19,7 +19,8 @@ STROVANIK_BUILD_PACKAGES=(
 # tree configures its benchmarks only on request, but keeps them compiling), a virtual
 # display, ffprobe for the sample checks, ImageMagick for screenshots, GNU parallel for
 # the test of the recipe that spreads a list of files over several runs, and mencoder and the
-# LAME program, whose AVI files the structure sample's test makes beside ffmpeg's.
+# LAME program, whose AVI files the structure sample's and the repaired copy's tests make
+# beside ffmpeg's.
 STROVANIK_TEST_PACKAGES=(
     libbenchmark-dev xvfb xauth ffmpeg imagemagick parallel mencoder lame
 )

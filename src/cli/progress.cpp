@@ -49,10 +49,27 @@ std::string ProgressLine::text(std::size_t done, std::optional<std::size_t> tota
 }
 
 void ProgressLine::filesDone(std::size_t done, Clock::time_point now) {
+    draw([&](double seconds) { return text(done, total_, seconds); }, now);
+}
+
+void ProgressLine::bytesDone(std::int64_t done, std::int64_t total, Clock::time_point now) {
+    draw(
+        [&](double seconds) {
+            const auto megabytes = [](double bytes) { return std::llround(bytes / 1e6); };
+            const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0.0;
+            const long long percent = total > 0 ? done * 100 / total : 100;
+            return std::string(kProgramName) + ": " + std::to_string(percent) + "% of " +
+                   std::to_string(megabytes(static_cast<double>(total))) + " MB, " +
+                   std::to_string(megabytes(rate)) + " MB/s";
+        },
+        now);
+}
+
+template <typename Text>
+void ProgressLine::draw(Text makeText, Clock::time_point now) {
     if (!enabled_ || now - started_ < kFirstDrawAfter) return;
     if (now - lastDrawn_ < kRedrawEvery) return;
-    const std::string line =
-        text(done, total_, std::chrono::duration<double>(now - started_).count());
+    const std::string line = makeText(std::chrono::duration<double>(now - started_).count());
     terminal_ << '\r' << line;
     // A shorter line than the one before leaves no characters of it behind.
     if (line.size() < shownWidth_) {

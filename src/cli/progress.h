@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -28,12 +29,18 @@ public:
     ProgressLine(std::ostream& terminal, std::optional<std::size_t> total, bool enabled);
 
     void filesDone(std::size_t done, Clock::time_point now = Clock::now());
+    // For one long file instead: "strovanik-report: 41% of 1.2 GB, 380 MB/s".
+    void bytesDone(std::int64_t done, std::int64_t total, Clock::time_point now = Clock::now());
     // Removes the line, if it is shown.
     void clear();
 
     static std::string text(std::size_t done, std::optional<std::size_t> total, double seconds);
 
 private:
+    // Draws the line `text(seconds since the start)`, unless it is too early for it.
+    template <typename Text>
+    void draw(Text text, Clock::time_point now);
+
     std::ostream& terminal_;
     std::optional<std::size_t> total_;
     bool enabled_;

@@ -7,6 +7,7 @@
 
 #include "cli/batch.h"
 #include "cli/file_analysis.h"
+#include "cli/repair_command.h"
 #include "cli/structure_sample_command.h"
 #include "container/text_encoding.h"
 #include "report/named_value.h"
@@ -29,6 +30,8 @@ struct Options {
     std::string filesFrom;  // a list of files, "-" for standard input
     bool nullSeparated = false;
     std::string structureSample;  // --structure-sample OUT
+    std::string repair;           // --repair OUT
+    bool evenIfComplete = false;
     bool force = false;
 };
 
@@ -100,7 +103,16 @@ void declareOptions(CLI::App& app, Options& options) {
                    "byte of its structure (headers, indexes, INFO texts, chunk headers) and none "
                    "of its pictures and sound; OUT must not exist yet")
         ->option_text("OUT");
-    app.add_flag("--force", options.force, "With --structure-sample: replace an existing OUT");
+    app.add_option("--repair", options.repair,
+                   "Instead of a report, write to OUT a repaired copy of a cut or damaged FILE: "
+                   "its headers as they are, every whole chunk, a new index, the counts made "
+                   "true (OpenDML above 1 GiB); prints what it kept and left out, and the "
+                   "copy's verdict; OUT must not exist yet")
+        ->option_text("OUT");
+    app.add_flag("--even-if-complete", options.evenIfComplete,
+                 "With --repair: write the copy even when FILE needs no repair");
+    app.add_flag("--force", options.force,
+                 "With --structure-sample or --repair: replace an existing OUT");
     app.add_option("FILE", options.files,
                    "AVI files, or folders whose files ending in .avi (any case) are reported "
                    "in the byte order of their paths")
@@ -109,7 +121,9 @@ void declareOptions(CLI::App& app, Options& options) {
         "--encoding applies to text output; json, jsonl and csv are always UTF-8.\n"
         "Exit status: 0 all reported, 1 a file not reported (missing, unreadable, not an "
         "AVI file) or a folder without AVI files, 2 usage error, 3 a report ended early, 4 "
-        "(--check) a file is truncated or damaged; with several files the highest.");
+        "(--check) a file is truncated or damaged; with several files the highest. --repair: 0 "
+        "the copy is written and complete, or FILE needs no repair, 1 no copy written, 4 the "
+        "copy is written but its check does not say complete.");
 }
 
 // The combinations the parser cannot check by itself.
@@ -118,6 +132,11 @@ void checkTogether(const Options& options) {
     if (!options.structureSample.empty() &&
         (options.files.size() != 1 || !options.filesFrom.empty() || options.check)) {
         throw CLI::ValidationError("--structure-sample", "takes exactly one FILE");
+    }
+    if (!options.repair.empty() &&
+        (options.files.size() != 1 || !options.filesFrom.empty() || options.check ||
+         !options.structureSample.empty())) {
+        throw CLI::ValidationError("--repair", "takes exactly one FILE");
     }
 }
 
@@ -179,6 +198,15 @@ int runReportCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (!options.structureSample.empty()) {
         return writeStructureSample(options.structureSample, options.files.front(), options.force,
                                     err);
+    }
+    if (!options.repair.empty()) {
+        RepairSettings repair;
+        repair.layout = valueOf<ReportLayout>(report::kLayoutNames, options.layout);
+        repair.json = valueOf<OutputFormat>(kFormatNames, options.format) != OutputFormat::Text;
+        repair.force = options.force;
+        repair.evenIfComplete = options.evenIfComplete;
+        repair.progress = showProgress;
+        return writeRepairedCopy(options.repair, options.files.front(), repair, out, err);
     }
     BatchSettings batch = batchSettings(options, showProgress);
     std::ifstream listFile;

@@ -8,23 +8,14 @@
 #include "cli/file_analysis.h"
 #include "cli/report_command.h"
 #include "container/container_kind.h"
+#include "container/file_replacement.h"
 #include "container/file_source.h"
 #include "container/structure_sample.h"
 #include "container/text_encoding.h"
 
 namespace strovanik::cli {
 
-namespace {
-
 namespace fs = std::filesystem;
-
-// Whether the two paths name one file (through links, other spellings or hard links).
-bool sameFile(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    return fs::equivalent(a, b, error) && !error;
-}
-
-}  // namespace
 
 int writeStructureSample(const std::string& outPath, const std::string& filePath, bool force,
                          std::ostream& err) {
@@ -52,7 +43,7 @@ int writeStructureSample(const std::string& outPath, const std::string& filePath
         const fs::path target = container::pathFromUtf8(outPath);
         std::error_code error;
         const bool exists = fs::exists(fs::symlink_status(target, error));
-        if (exists && sameFile(target, container::pathFromUtf8(filePath))) {
+        if (exists && container::sameFile(outPath, filePath)) {
             line(outPath) << "is the file itself; the sample is written to another file\n";
             return kExitNotReported;
         }

@@ -49,6 +49,12 @@ bool flushToDisk([[maybe_unused]] const fs::path& path) {
 
 }  // namespace
 
+bool sameFile(std::string_view utf8A, std::string_view utf8B) {
+    std::error_code error;
+    const bool same = fs::equivalent(pathFromUtf8(utf8A), pathFromUtf8(utf8B), error);
+    return same && !error;
+}
+
 bool replaceFileContents(std::string_view utf8Path, std::string_view bytes, std::string& problem) {
     const auto fill = [&](std::ostream& out) {
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

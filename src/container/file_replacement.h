@@ -23,4 +23,7 @@ bool replaceFileContents(std::string_view utf8Path, std::string_view bytes, std:
 bool replaceFileWith(std::string_view utf8Path, const std::function<bool(std::ostream&)>& fill,
                      std::optional<std::uintmax_t> length, std::string& problem);
 
+// Whether the two paths name one file, through links, other spellings and hard links.
+bool sameFile(std::string_view utf8A, std::string_view utf8B);
+
 }  // namespace strovanik::container

@@ -15,6 +15,20 @@ void MovieChunks::leaveList(WalkTrouble trouble, std::int64_t at) {
         trouble == WalkTrouble::StepLimit && reader_.exhausted() ? reader_.exhaustedAt() : at;
 }
 
+bool MovieChunks::resume(WalkTrouble trouble, std::int64_t at) {
+    if (resync_ == nullptr || trouble == WalkTrouble::StepLimit) return false;
+    const std::int64_t end = levels_.front().end;
+    const auto found = resync_->resumeAfter(at, end);
+    if (!found || *found <= at) return false;
+    if (trouble_ == WalkTrouble::None) {
+        trouble_ = trouble;
+        troubleAt_ = at;
+    }
+    levels_.resize(1);
+    at_ = *found;
+    return true;
+}
+
 std::optional<MovieChunk> MovieChunks::next() {
     for (;;) {
         if (levels_.empty()) {
@@ -26,7 +40,7 @@ std::optional<MovieChunk> MovieChunks::next() {
         const NextChunk found = reader_.nextChunk(at_, levels_.back().end);
         if (!found.chunk) {
             if (found.trouble != WalkTrouble::None) {
-                leaveList(found.trouble, found.at);
+                if (!resume(found.trouble, found.at)) leaveList(found.trouble, found.at);
             } else {
                 // The end of a list: the one around it goes on after it.
                 at_ = levels_.back().after;
@@ -44,6 +58,12 @@ std::optional<MovieChunk> MovieChunks::next() {
             }
             levels_.push_back({chunk.dataAt() + chunk.size, chunk.after()});
             at_ = chunk.dataAt() + 4;
+            continue;
+        }
+        if (resync_ != nullptr && !resync_->accepts(chunk, levels_.front().end)) {
+            if (!resume(WalkTrouble::NoChunkHere, chunk.at)) {
+                leaveList(WalkTrouble::NoChunkHere, chunk.at);
+            }
             continue;
         }
         MovieChunk out;

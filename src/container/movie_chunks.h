@@ -30,6 +30,20 @@ struct MovieChunk {
     std::int64_t presentSize = 0;  // what of the data lies inside the file
 };
 
+// A reader that mends files finds its own way on where a movie list cannot be followed: it
+// says which chunks may stand in a movie list, and where the list goes on past bytes that are
+// no chunk.
+class ChunkResync {
+public:
+    virtual ~ChunkResync() = default;
+    // Whether `chunk`, met in a movie list whose data ends at `end`, is one to hand over; when
+    // not, the bytes from its header on are damage.
+    virtual bool accepts(const ChunkHeader& chunk, std::int64_t end) = 0;
+    // Where the list that ends at `end` goes on past damage that begins at `at`: the next good
+    // chunk header, or nothing to give the rest of the list up.
+    virtual std::optional<std::int64_t> resumeAfter(std::int64_t at, std::int64_t end) = 0;
+};
+
 // Hands out the chunks of `lists` in order, reading through `reader`, whose steps and limits
 // they share with the rest of the walk:
 //
@@ -51,6 +65,10 @@ public:
 
     std::optional<MovieChunk> next();
 
+    // From now on damage in a movie list is passed over where `resync` finds a way on, instead
+    // of ending the list (nested `rec ` lists are then left). Trouble is still kept as above.
+    void resyncWith(ChunkResync* resync) { resync_ = resync; }
+
     WalkTrouble trouble() const { return trouble_; }
     std::int64_t troubleAt() const { return troubleAt_; }
 
@@ -62,6 +80,8 @@ private:
     };
 
     void leaveList(WalkTrouble trouble, std::int64_t at);
+    // Goes on past damage at `at` where the resync finds a chunk; false where it does not.
+    bool resume(WalkTrouble trouble, std::int64_t at);
 
     ChunkReader& reader_;
     std::span<const MovieList> lists_;
@@ -70,6 +90,7 @@ private:
     std::int64_t at_ = 0;
     WalkTrouble trouble_ = WalkTrouble::None;
     std::int64_t troubleAt_ = 0;
+    ChunkResync* resync_ = nullptr;
 };
 
 }  // namespace strovanik::container

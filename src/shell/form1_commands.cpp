@@ -10,6 +10,7 @@
 #include "report/analysis.h"
 #include "container/file_replacement.h"
 #include "report/check_text.h"
+#include "report/repair_run.h"
 #include "shell/header_sample.h"
 #include "shell/saved_text_encoding.h"
 #include "shell/structure_sample_file.h"
@@ -260,13 +261,56 @@ void Form1Commands::checkFile() {
         if (!examined_->inspection && !inspectCurrentFile()) return;
         const bool english = !port_.isChecked(CheckBox::Check1);
         const report::Verdict verdict = examined_->inspection->verdict;
-        port_.showInspection({std::string(kCheckDialogTitle) + state_.fileName,
-                              withCrLf(report::checkText(state_.filePath, *examined_,
-                                                         english ? report::ReportLayout::English
-                                                                 : report::ReportLayout::KoreanDetailed)),
-                              verdict,
-                              std::string(english ? report::verdictName(verdict)
-                                                  : report::koreanVerdictName(verdict))});
+        const InspectionChoice choice = port_.showInspection(
+            {std::string(kCheckDialogTitle) + state_.fileName,
+             withCrLf(report::checkText(state_.filePath, *examined_,
+                                        english ? report::ReportLayout::English
+                                                : report::ReportLayout::KoreanDetailed)),
+             verdict,
+             std::string(english ? report::verdictName(verdict)
+                                 : report::koreanVerdictName(verdict)),
+             verdict != report::Verdict::Complete});
+        if (choice == InspectionChoice::Repair) makeRepairedCopy();
+    });
+}
+
+void Form1Commands::makeRepairedCopy() {
+    if (!examined_) return;
+    step([&] {
+        if (!examined_->inspection && !inspectCurrentFile()) return;
+        if (examined_->inspection->verdict == report::Verdict::Complete) {
+            report::RepairRun whole;
+            whole.status = report::RepairRun::Status::NeedsNoRepair;
+            port_.showMessage(*report::repairProblemText(whole, report::ReportLayout::KoreanDetailed));
+            return;
+        }
+        FileDialogRequest request{state_.dialogFolder, std::string(kRepairDialogTitle),
+                                  std::string(kStructureSampleDialogFilter),
+                                  repairedCopyName(state_.fileName)};
+        request.confirmReplace = false;
+        const std::optional<std::string> chosen = port_.askSavePath(request);
+        if (!chosen) return;
+        state_.dialogFileName = *chosen;
+        if (!mayWrite(*chosen, kMessageRepairFailed)) return;
+        // The dialog appears only once the repair has run for a moment.
+        const auto started = std::chrono::steady_clock::now();
+        bool shown = false;
+        const container::RepairProgress progress = [&](std::int64_t done, std::int64_t total) {
+            if (!shown && std::chrono::steady_clock::now() - started < progressDelay_) return true;
+            if (!shown) port_.beginProgress(kRepairProgressText);
+            shown = true;
+            return port_.advanceProgress(total > 0 ? static_cast<int>(done * 100 / total) : 0);
+        };
+        const report::RepairRun run =
+            report::repairFile(state_.filePath, *chosen, true, {}, progress);
+        if (shown) port_.endProgress();
+        if (run.status == report::RepairRun::Status::Written) {
+            port_.showMessage(std::string(kMessageRepairWritten) + "\n" +
+                              report::repairText(*chosen, run, report::ReportLayout::KoreanDetailed));
+        } else {
+            port_.showMessage(std::string(kMessageRepairFailed) + "\n" +
+                              *report::repairProblemText(run, report::ReportLayout::KoreanDetailed));
+        }
     });
 }
 
@@ -274,6 +318,18 @@ void Form1Commands::sampleFailed(std::string_view reason, std::string_view probl
     std::string message = std::string(kMessageStructureSampleFailed) + "\n" + std::string(reason);
     if (!problem.empty()) message += "\n(" + std::string(problem) + ")";
     port_.showMessage(message);
+}
+
+bool Form1Commands::mayWrite(const std::string& target, std::string_view failed) {
+    if (isSameFile(target, state_.filePath)) {
+        port_.showMessage(std::string(failed) + "\n" + std::string(kReasonSampleIsTheFile));
+        return false;
+    }
+    std::error_code error;
+    const bool exists = std::filesystem::exists(std::filesystem::symlink_status(
+                            container::pathFromUtf8(target), error)) &&
+                        !error;
+    return !exists || port_.askYesNo(kQuestionReplaceSample);
 }
 
 void Form1Commands::makeStructureSample() {
@@ -290,15 +346,7 @@ void Form1Commands::makeStructureSample() {
     if (!chosen) return;
     state_.dialogFileName = *chosen;
     step([&] {
-        if (isSameFile(*chosen, state_.filePath)) {
-            sampleFailed(kReasonSampleIsTheFile);
-            return;
-        }
-        std::error_code error;
-        const bool exists = std::filesystem::exists(std::filesystem::symlink_status(
-                                container::pathFromUtf8(*chosen), error)) &&
-                            !error;
-        if (exists && !port_.askYesNo(kQuestionReplaceSample)) return;
+        if (!mayWrite(*chosen, kMessageStructureSampleFailed)) return;
         const StructureSampleResult result = writeStructureSampleFile(state_.filePath, *chosen);
         using Status = StructureSampleResult::Status;
         switch (result.status) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,14 @@ inline constexpr std::string_view kReasonSourceUnreadable = "동영상 파일을
 inline constexpr std::string_view kReasonNotAvi = "동영상 파일이 더 이상 AVI 파일이 아닙니다";
 inline constexpr std::string_view kReasonSampleUnwritable = "샘플 파일을 쓸 수 없습니다";
 
+// The repaired copy, from the report box's context menu and the check dialog of a truncated or
+// damaged file.
+inline constexpr std::string_view kRepairCommand = "복구본 만들기";
+inline constexpr std::string_view kRepairDialogTitle = "복구본을 저장할 파일 지정";
+inline constexpr std::string_view kRepairProgressText = "복구본을 만들고 있습니다";
+inline constexpr std::string_view kMessageRepairWritten = "복구본을 만들었습니다";
+inline constexpr std::string_view kMessageRepairFailed = "복구본을 만들지 못했습니다";
+
 // What a message box returns; every box has the OK button only.
 inline constexpr std::int32_t kMessageBoxOk = 1;
 
@@ -99,6 +108,12 @@ public:
     void checkFile();
     // 구조 샘플 만들기: the current file's structure sample, under a name the save dialog gives.
     void makeStructureSample();
+    // 복구본 만들기: a repaired copy of the current file, under a name the save dialog gives,
+    // after a question when that name exists; a file the check calls complete gets a message
+    // instead. A repair that runs longer than the progress delay shows a progress dialog
+    // whose cancel leaves no file behind.
+    void makeRepairedCopy();
+    void setProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
     bool fileCommandsEnabled() const { return examined_.has_value(); }
 
     // The load sequence for the path in filePath: bare name, size, analysis, dialog folder.
@@ -115,11 +130,15 @@ private:
     void setExamined(std::optional<report::FileResult> result);
     bool inspectCurrentFile();
     void sampleFailed(std::string_view reason, std::string_view problem = {});
+    // Whether a command may write `target`: never the analysed file itself (the message then
+    // opens with `failed`), and a file that exists only after the user said Yes.
+    bool mayWrite(const std::string& target, std::string_view failed);
 
     ViewerState& state_;
     WindowPort& port_;
     // The last analysis of the loaded AVI file; nothing while no AVI file is loaded.
     std::optional<report::FileResult> examined_;
+    std::chrono::milliseconds progressDelay_{500};
 };
 
 }  // namespace strovanik::shell

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "container/container_kind.h"
+#include "container/file_replacement.h"
 #include "container/file_source.h"
 #include "container/structure_sample.h"
 #include "container/text_encoding.h"
@@ -18,6 +19,7 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kAviEnding = ".avi";
 constexpr std::string_view kSampleEnding = "_structure.avi";
+constexpr std::string_view kRepairedEnding = "_repaired.avi";
 
 bool endsWithAvi(std::string_view name) {
     if (name.size() < kAviEnding.size()) return false;
@@ -30,18 +32,24 @@ bool endsWithAvi(std::string_view name) {
     return true;
 }
 
+// The bare name with `ending` in place of its ".avi", or after it.
+std::string withEnding(std::string_view bareName, std::string_view ending) {
+    if (endsWithAvi(bareName)) bareName.remove_suffix(kAviEnding.size());
+    return std::string(bareName) + std::string(ending);
+}
+
 }  // namespace
 
 std::string structureSampleName(std::string_view bareName) {
-    if (endsWithAvi(bareName)) bareName.remove_suffix(kAviEnding.size());
-    return std::string(bareName) + std::string(kSampleEnding);
+    return withEnding(bareName, kSampleEnding);
+}
+
+std::string repairedCopyName(std::string_view bareName) {
+    return withEnding(bareName, kRepairedEnding);
 }
 
 bool isSameFile(std::string_view utf8A, std::string_view utf8B) {
-    std::error_code error;
-    const bool same =
-        fs::equivalent(container::pathFromUtf8(utf8A), container::pathFromUtf8(utf8B), error);
-    return same && !error;
+    return container::sameFile(utf8A, utf8B);
 }
 
 StructureSampleResult writeStructureSampleFile(std::string_view sourcePath,

@@ -12,6 +12,8 @@ namespace strovanik::shell {
 // The name the save dialog proposes: the bare name with "_structure.avi" in place of its
 // ".avi" (in any case), or after the whole name when it has no such ending.
 std::string structureSampleName(std::string_view bareName);
+// The same with "_repaired.avi", for a repaired copy.
+std::string repairedCopyName(std::string_view bareName);
 
 // Whether the two paths name one file, through links and other spellings.
 bool isSameFile(std::string_view utf8A, std::string_view utf8B);

@@ -33,7 +33,12 @@ struct InspectionDialogRequest {
     std::string text;
     report::Verdict verdict = report::Verdict::Complete;
     std::string verdictWord;  // the verdict in the text's language, for the face's band
+    // A third button, 복구본 만들기 (kRepairCommand), for a truncated or damaged file.
+    bool offersRepair = false;
 };
+
+// How the file check's dialog was left: closed, or by its button that asks for a repaired copy.
+enum class InspectionChoice { Closed, Repair };
 
 class WindowPort {
 public:
@@ -59,11 +64,20 @@ public:
 
     // The file check's dialog, modal: a read-only fixed-pitch text box that has the focus, so
     // that Ctrl+A, Ctrl+C copies the text (with CR LF ends), and the buttons 복사 (copy all)
-    // and 닫기 (close); Escape and Enter close it. Returns when it is closed.
-    virtual void showInspection(const InspectionDialogRequest& request) = 0;
+    // and 닫기 (close), and 복구본 만들기 when the request offers it; Escape and Enter close it.
+    // Returns when it is closed, saying how.
+    virtual InspectionChoice showInspection(const InspectionDialogRequest& request) = 0;
+
+    // A modal progress dialog for a long task, with the text given, a bar and a button 취소
+    // (cancel): opened by beginProgress, moved by advanceProgress (0 to 100), which lets the
+    // window handle its events and returns false once the user has cancelled (or closed the
+    // dialog), and closed by endProgress.
+    virtual void beginProgress(std::string_view text) = 0;
+    virtual bool advanceProgress(int percent) = 0;
+    virtual void endProgress() = 0;
 
     // Whether the commands of the current file can run: the report box's context menu entries
-    // 파일 점검 and 구조 샘플 만들기, and Ctrl+I. While disabled the key does nothing.
+    // 파일 점검, 구조 샘플 만들기 and 복구본 만들기, and Ctrl+I. While disabled the key does nothing.
     virtual void setFileCommandsEnabled(bool enabled) = 0;
 
     // The open and save dialogs, modal. The chosen full name, or nothing when cancelled.

@@ -9,6 +9,7 @@
 #include <limits>
 #include <optional>
 #include <span>
+#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "container/chunk_reader.h"
 #include "container/first_frames.h"
 #include "container/movie_chunks.h"
+#include "container/repair.h"
 #include "container/riff_walk.h"
 #include "container/structure_sample.h"
 #include "report/analysis.h"
@@ -996,6 +998,47 @@ std::string shapeNumbers(const std::uint8_t* data, std::size_t size) {
     checkFigure([&] { return m.videoBitrate(); }, kReportPatterns[8], findings);
     checkFigure([&] { return report::DerivedMeasures::audioBitrate(headers.audioStream1); },
                 kReportPatterns[7], findings);
+    return findings.take();
+}
+
+std::string repairBytes(const std::uint8_t* data, std::size_t size) {
+    const std::vector<std::uint8_t> file(data, data + size);
+    Findings findings;
+
+    findings.at("repair");
+    container::MemorySource source(file);
+    container::RepairOptions options;
+    if (size % 2 == 1) options.openDmlAbove = 4096;
+    options.searchWindow = 64 * 1024;
+    std::stringstream out;
+    const container::RepairResult result = container::writeRepairedCopy(source, out, options);
+    if (result.status == container::RepairResult::Status::Refused) {
+        findings.require(!result.problem.empty(), "a refusal without a reason");
+        return findings.take();
+    }
+    const std::string text = out.str();
+    const std::vector<std::uint8_t> copy(text.begin(), text.end());
+    findings.require(result.length == static_cast<std::int64_t>(copy.size()),
+                     "the copy's length is not what the repair says");
+    findings.require(result.openDml || result.riffs == 1, "AVIX RIFFs in an AVI 1.0 copy");
+
+    findings.at("copy");
+    container::MemorySource written(copy);
+    container::ChunkReader reader(written, container::WalkLimits{});
+    const container::RiffWalk walk = container::walkRiff(reader);
+    const report::Inspection in = report::inspectWalk(walk, container::readFirstFrames(reader, walk));
+    findings.require(in.verdict == report::Verdict::Complete,
+                     in.findings.empty() ? "the copy is not complete"
+                                         : "the copy is not complete: " + in.findings.front().english);
+    findings.require(walk.streams.size() == result.streams.size(), "the copy has other streams");
+    for (std::size_t i = 0; i < walk.streams.size() && i < result.streams.size(); ++i) {
+        const container::WalkedStream& s = walk.streams[i];
+        findings.require(s.presentChunks == result.streams[i].chunks,
+                         "the copy holds other chunks than the repair kept");
+        findings.require(static_cast<std::uint32_t>(s.record.dwLength()) ==
+                             static_cast<std::uint32_t>(result.streams[i].length),
+                         "a stream's length is not what the repair made it");
+    }
     return findings.take();
 }
 

@@ -29,4 +29,9 @@ std::string walkBytes(const std::uint8_t* data, std::size_t size);
 // stream but start-code video left, and the file as it is past where the walk lost its way.
 std::string sampleBytes(const std::uint8_t* data, std::size_t size);
 
+// The input is a file's bytes; an odd length writes OpenDML RIFFs of 4 KiB. Its repaired copy is
+// written to memory: either the repair refuses with a reason, or the copy's walk is complete and
+// finds the chunks the repair says it kept, each stream's count made true.
+std::string repairBytes(const std::uint8_t* data, std::size_t size);
+
 }  // namespace strovanik::fuzzing

@@ -68,6 +68,13 @@ TEST(FuzzReplay, StructureSampleCorpus) {
     EXPECT_GE(replay(inputsIn(kFuzzFolder / "corpus" / "analysis"), sampleBytes), 20u);
 }
 
+TEST(FuzzReplay, RepairCorpus) {
+    // The repair's own inputs, and the walk's and the analysis's, which are AVI files too.
+    replay(inputsIn(kFuzzFolder / "corpus" / "repair"), repairBytes);
+    replay(inputsIn(kFuzzFolder / "corpus" / "walk"), repairBytes);
+    EXPECT_GE(replay(inputsIn(kFuzzFolder / "corpus" / "analysis"), repairBytes), 20u);
+}
+
 TEST(FuzzReplay, SampleFiles) {
     EXPECT_GE(replay(inputsIn(fs::path(STROVANIK_SOURCE_DIR) / "samples", ".avi"), analyseBytes),
               1u);

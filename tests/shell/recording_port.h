@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -42,9 +43,22 @@ public:
         yesNoAnswers.pop_front();
         return yes;
     }
-    void showInspection(const shell::InspectionDialogRequest& request) override {
+    shell::InspectionChoice showInspection(const shell::InspectionDialogRequest& request) override {
         inspections.push_back(request);
+        if (inspectionChoices.empty()) return shell::InspectionChoice::Closed;
+        const shell::InspectionChoice choice = inspectionChoices.front();
+        inspectionChoices.pop_front();
+        return choice;
     }
+    void beginProgress(std::string_view text) override {
+        progressTexts.emplace_back(text);
+        progressOpen = true;
+    }
+    bool advanceProgress(int percent) override {
+        progressSteps.push_back(percent);
+        return progressSteps.size() <= progressStepsBeforeCancel;
+    }
+    void endProgress() override { progressOpen = false; }
     void setFileCommandsEnabled(bool enabled) override { fileCommandsEnabled = enabled; }
     void copyText(std::string_view text) override { clipboard.emplace_back(text); }
     void openAddress(std::string_view address) override { addresses.emplace_back(address); }
@@ -73,6 +87,11 @@ public:
     std::vector<std::string> questions;
     std::deque<bool> yesNoAnswers;  // empty: No
     std::vector<shell::InspectionDialogRequest> inspections;
+    std::deque<shell::InspectionChoice> inspectionChoices;  // empty: closed
+    std::vector<std::string> progressTexts;
+    std::vector<int> progressSteps;
+    std::size_t progressStepsBeforeCancel = SIZE_MAX;  // the user cancels after that many
+    bool progressOpen = false;
     std::optional<bool> fileCommandsEnabled;  // nothing until the commands have said
     std::vector<std::string> clipboard;
     std::vector<std::string> addresses;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -13,10 +14,12 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 #include "app_art.h"
 #include "controls.h"
@@ -106,6 +109,8 @@ Form1::Form1(QWidget* parent)
     addAction(checkAction_);
     sampleAction_ = new QAction(fromUtf8(kStructureSampleCommand), this);
     connect(sampleAction_, &QAction::triggered, this, [this] { commands_.makeStructureSample(); });
+    repairAction_ = new QAction(fromUtf8(kRepairCommand), this);
+    connect(repairAction_, &QAction::triggered, this, [this] { commands_.makeRepairedCopy(); });
     setFileCommandsEnabled(false);
     // The box's own entries stay; the file's commands come below them. The menu key asks for
     // the menu too, at the text cursor.
@@ -119,6 +124,7 @@ void Form1::showReportMenu(const QPoint& at) {
     menu->addSeparator();
     menu->addAction(checkAction_);
     menu->addAction(sampleAction_);
+    menu->addAction(repairAction_);
     menu->exec(reportBox_->viewport()->mapToGlobal(at));
 }
 
@@ -245,19 +251,46 @@ bool Form1::askYesNo(std::string_view question) {
     return box.exec() == QMessageBox::Yes;
 }
 
-void Form1::showInspection(const InspectionDialogRequest& request) {
+InspectionChoice Form1::showInspection(const InspectionDialogRequest& request) {
     // The check's lines stand in columns only in letters of one width.
     QFont fixed(fixedPitchFamily_);
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setFixedPitch(true);
     fixed.setPointSizeF(reportBox_->font().pointSizeF());
     InspectionDialog dialog(request, fixed, this);
-    dialog.exec();
+    return dialog.exec() == InspectionDialog::kRepairChosen ? InspectionChoice::Repair
+                                                             : InspectionChoice::Closed;
 }
+
+void Form1::beginProgress(std::string_view text) {
+    progress_ = std::make_unique<QProgressDialog>(fromUtf8(text), QStringLiteral("취소"), 0, 100, this);
+    progress_->setObjectName(QStringLiteral("ProgressDialog"));
+    progress_->setWindowTitle(windowTitle());
+    // Wide enough for the window's title in the dialog's own title bar.
+    progress_->setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) * 2 + 120);
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setMinimumDuration(0);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    progress_->setValue(0);
+}
+
+bool Form1::advanceProgress(int percent) {
+    if (!progress_) return true;
+    // A modal progress dialog handles the window's events as its value moves.
+    progress_->setValue(std::clamp(percent, 0, 100));
+    QCoreApplication::processEvents();
+    return !progress_->wasCanceled();
+}
+
+void Form1::endProgress() { progress_.reset(); }
+
+Form1::~Form1() = default;
 
 void Form1::setFileCommandsEnabled(bool enabled) {
     checkAction_->setEnabled(enabled);
     sampleAction_->setEnabled(enabled);
+    repairAction_->setEnabled(enabled);
 }
 
 std::optional<std::string> Form1::askOpenPath(const FileDialogRequest& request) {

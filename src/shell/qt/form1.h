@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "shell/form1_commands.h"
@@ -14,6 +15,7 @@
 
 class QAction;
 class QCheckBox;
+class QProgressDialog;
 
 namespace strovanik::shell::qt {
 
@@ -25,6 +27,7 @@ class Form1 final : public QWidget, public WindowPort {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
 
     // Before the window is first shown: the caption and the command line's file.
     void startUp(std::string_view commandLinePath);
@@ -45,7 +48,10 @@ public:
     std::optional<std::string> askOpenPath(const FileDialogRequest& request) override;
     std::optional<std::string> askSavePath(const FileDialogRequest& request) override;
     bool askYesNo(std::string_view question) override;
-    void showInspection(const InspectionDialogRequest& request) override;
+    InspectionChoice showInspection(const InspectionDialogRequest& request) override;
+    void beginProgress(std::string_view text) override;
+    bool advanceProgress(int percent) override;
+    void endProgress() override;
     void setFileCommandsEnabled(bool enabled) override;
     void copyText(std::string_view text) override;
     void openAddress(std::string_view address) override;
@@ -74,6 +80,8 @@ private:
     // for the whole window.
     QAction* checkAction_ = nullptr;
     QAction* sampleAction_ = nullptr;
+    QAction* repairAction_ = nullptr;
+    std::unique_ptr<QProgressDialog> progress_;
 };
 
 }  // namespace strovanik::shell::qt

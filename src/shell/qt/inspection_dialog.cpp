@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "controls.h"
+#include "shell/form1_commands.h"
 
 namespace strovanik::shell::qt {
 
@@ -85,6 +86,13 @@ InspectionDialog::InspectionDialog(const InspectionDialogRequest& request, const
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* buttons = new QHBoxLayout;
+    if (request.offersRepair) {
+        repair_ = new QPushButton(fromUtf8(kRepairCommand), this);
+        repair_->setObjectName(QStringLiteral("RepairButton"));
+        repair_->setAutoDefault(false);
+        connect(repair_, &QPushButton::clicked, this, [this] { done(kRepairChosen); });
+        buttons->addWidget(repair_);
+    }
     buttons->addStretch();
     buttons->addWidget(copy_);
     buttons->addWidget(close_);

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "inspection_dialog.h"
+#include "progress_dialog.h"
 #include "platform_services.h"
 #include "wide_text.h"
 
@@ -309,6 +310,10 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 if (fileCommandsEnabled_) commands_.makeStructureSample();
                 return 0;
             }
+            if (lParam == 0 && LOWORD(wParam) == kRepairCommandId) {
+                if (fileCommandsEnabled_) commands_.makeRepairedCopy();
+                return 0;
+            }
             // BN_CLICKED and STN_CLICKED are both 0; a check box has changed its state by now.
             if (code == BN_CLICKED && lParam != 0) {
                 const std::optional<ControlId> clicked = controlOfCommand(LOWORD(wParam));
@@ -408,9 +413,19 @@ bool Form1::askYesNo(std::string_view question) {
                        MB_YESNO | MB_DEFBUTTON2) == IDYES;
 }
 
-void Form1::showInspection(const InspectionDialogRequest& request) {
-    showInspectionDialog(hwnd(), request, fontFor(controlDesign(ControlId::Text1).font));
+InspectionChoice Form1::showInspection(const InspectionDialogRequest& request) {
+    return showInspectionDialog(hwnd(), request, fontFor(controlDesign(ControlId::Text1).font))
+               ? InspectionChoice::Repair
+               : InspectionChoice::Closed;
 }
+
+void Form1::beginProgress(std::string_view text) {
+    progress_ = std::make_unique<ProgressDialog>(hwnd(), text);
+}
+
+bool Form1::advanceProgress(int percent) { return !progress_ || progress_->advance(percent); }
+
+void Form1::endProgress() { progress_.reset(); }
 
 void Form1::setFileCommandsEnabled(bool enabled) { fileCommandsEnabled_ = enabled; }
 
@@ -454,6 +469,7 @@ void Form1::showReportMenu(LPARAM where) {
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, file, kCheckFileCommandId, (toWide(kCheckFileCommand) + L"\tCtrl+I").c_str());
     AppendMenuW(menu, file, kStructureSampleCommandId, toWide(kStructureSampleCommand).c_str());
+    AppendMenuW(menu, file, kRepairCommandId, toWide(kRepairCommand).c_str());
     const UINT chosen = static_cast<UINT>(
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd(), nullptr));
     DestroyMenu(menu);
@@ -478,6 +494,7 @@ void Form1::showReportMenu(LPARAM where) {
             break;
         case kCheckFileCommandId:
         case kStructureSampleCommandId:
+        case kRepairCommandId:
             SendMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
             break;
         default:

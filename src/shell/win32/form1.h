@@ -5,12 +5,14 @@
 #include <shellapi.h>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "banner.h"
 #include "base_window.h"
+#include "progress_dialog.h"
 #include "shell/form1_commands.h"
 #include "shell/form_design.h"
 #include "shell/viewer_state.h"
@@ -50,6 +52,7 @@ public:
     // The report box's context menu entries and Ctrl+I, as WM_COMMAND identifiers.
     static constexpr int kCheckFileCommandId = 2001;
     static constexpr int kStructureSampleCommandId = 2002;
+    static constexpr int kRepairCommandId = 2003;
     bool fileCommandsEnabled() const { return fileCommandsEnabled_; }
 
     HWND control(ControlId id) const { return controls_.at(indexOf(id)); }
@@ -72,7 +75,10 @@ public:
     std::optional<std::string> askOpenPath(const FileDialogRequest& request) override;
     std::optional<std::string> askSavePath(const FileDialogRequest& request) override;
     bool askYesNo(std::string_view question) override;
-    void showInspection(const InspectionDialogRequest& request) override;
+    InspectionChoice showInspection(const InspectionDialogRequest& request) override;
+    void beginProgress(std::string_view text) override;
+    bool advanceProgress(int percent) override;
+    void endProgress() override;
     void setFileCommandsEnabled(bool enabled) override;
     void copyText(std::string_view text) override;
     void openAddress(std::string_view address) override;
@@ -112,6 +118,7 @@ private:
     std::string droppedPath_;
     int dpi_ = 96;
     bool fileCommandsEnabled_ = false;
+    std::unique_ptr<ProgressDialog> progress_;  // while a long command runs
 };
 
 }  // namespace strovanik::shell::win32

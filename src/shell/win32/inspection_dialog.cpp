@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform_services.h"
+#include "shell/form1_commands.h"
 #include "wide_text.h"
 
 namespace strovanik::shell::win32 {
@@ -92,6 +93,9 @@ void layOut(HWND dialog, const DialogState& state) {
                buttonHeight, FALSE);
     MoveWindow(GetDlgItem(dialog, kInspectionCopyId), clientWidth - 2 * (margin + buttonWidth),
                buttonTop, buttonWidth, buttonHeight, FALSE);
+    if (HWND repair = GetDlgItem(dialog, kInspectionRepairId)) {
+        MoveWindow(repair, margin, buttonTop, buttonWidth + 30, buttonHeight, FALSE);
+    }
 }
 
 INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -117,6 +121,10 @@ INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
             addControl(dialog, L"Button", L"복사", WS_TABSTOP | BS_PUSHBUTTON, kInspectionCopyId,
                        guiFont);
             addControl(dialog, L"Button", L"닫기", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, guiFont);
+            if (state->request->offersRepair) {
+                addControl(dialog, L"Button", toWide(kRepairCommand), WS_TABSTOP | BS_PUSHBUTTON,
+                           kInspectionRepairId, guiFont);
+            }
             // The controls are not in the template, so the dialog learns its default button here:
             // Enter presses 닫기 wherever the focus is.
             SendMessageW(dialog, DM_SETDEFID, IDOK, 0);
@@ -140,6 +148,7 @@ INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
                     return TRUE;
                 case IDOK:
                 case IDCANCEL:
+                case kInspectionRepairId:
                     EndDialog(dialog, LOWORD(wParam));
                     return TRUE;
                 default:
@@ -158,7 +167,7 @@ INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-void showInspectionDialog(HWND owner, const InspectionDialogRequest& request, HFONT textFont) {
+bool showInspectionDialog(HWND owner, const InspectionDialogRequest& request, HFONT textFont) {
     // An empty dialog template: the controls are made in WM_INITDIALOG, sized to the text.
     std::vector<WORD> dialogTemplate(16, 0);
     auto* header = reinterpret_cast<DLGTEMPLATE*>(dialogTemplate.data());
@@ -166,8 +175,8 @@ void showInspectionDialog(HWND owner, const InspectionDialogRequest& request, HF
     header->cx = 200;
     header->cy = 100;
     DialogState state{&request, textFont};
-    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), header, owner, dialogProcedure,
-                            reinterpret_cast<LPARAM>(&state));
+    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), header, owner, dialogProcedure,
+                                   reinterpret_cast<LPARAM>(&state)) == kInspectionRepairId;
 }
 
 }  // namespace strovanik::shell::win32

@@ -170,6 +170,7 @@ TEST_F(InspectionDialogTest, TheMenuKeyShowsTheEntriesEnabledOnlyForAnAviFile) {
         QStringList entries;
         bool checkEnabled = !c.enabled;
         bool sampleEnabled = !c.enabled;
+        bool repairEnabled = !c.enabled;
         const auto menuWatch =
             whenShown([] { return QApplication::activePopupWidget(); },
                       [&](QWidget* popup) {
@@ -181,6 +182,8 @@ TEST_F(InspectionDialogTest, TheMenuKeyShowsTheEntriesEnabledOnlyForAnAviFile) {
                                   checkEnabled = action->isEnabled();
                               if (action->text() == QStringLiteral("구조 샘플 만들기"))
                                   sampleEnabled = action->isEnabled();
+                              if (action->text() == QStringLiteral("복구본 만들기"))
+                                  repairEnabled = action->isEnabled();
                           }
                           menu->close();
                       });
@@ -194,6 +197,8 @@ TEST_F(InspectionDialogTest, TheMenuKeyShowsTheEntriesEnabledOnlyForAnAviFile) {
         EXPECT_TRUE(entries.contains(QStringLiteral("구조 샘플 만들기")));
         EXPECT_EQ(checkEnabled, c.enabled);
         EXPECT_EQ(sampleEnabled, c.enabled);
+        EXPECT_TRUE(entries.contains(QStringLiteral("복구본 만들기")));
+        EXPECT_EQ(repairEnabled, c.enabled);
         if (!c.enabled) {
             // Ctrl+I does nothing: no dialog of any kind.
             bool anything = false;
@@ -206,6 +211,37 @@ TEST_F(InspectionDialogTest, TheMenuKeyShowsTheEntriesEnabledOnlyForAnAviFile) {
             QTest::qWait(30);
             EXPECT_FALSE(anything);
         }
+    }
+}
+
+// The dialog of a cut or damaged file offers the repaired copy, whose button leads to the save
+// dialog; a complete file's dialog has no such button.
+TEST_F(InspectionDialogTest, ACutFilesDialogOffersTheRepairedCopy) {
+    for (const fs::path* file : {&whole, &damaged}) {
+        start(*file);
+        const bool offered = file != &whole;
+        bool hadButton = false;
+        bool saveDialogShown = false;
+        std::unique_ptr<QTimer> saveWatch;
+        const bool shown = pressCtrlI([&](InspectionDialog* dialog) {
+            hadButton = dialog->repairButton() != nullptr;
+            if (!hadButton) {
+                dialog->close();
+                return;
+            }
+            EXPECT_EQ(dialog->repairButton()->text(), QStringLiteral("복구본 만들기"));
+            saveWatch = whenShown([] { return QApplication::activeModalWidget(); },
+                                  [&](QWidget* modal) {
+                                      if (qobject_cast<InspectionDialog*>(modal) != nullptr) return;
+                                      saveDialogShown = true;
+                                      modal->close();
+                                  });
+            dialog->repairButton()->click();
+        });
+        QTest::qWait(100);
+        EXPECT_TRUE(shown) << *file;
+        EXPECT_EQ(hadButton, offered) << *file;
+        EXPECT_EQ(saveDialogShown, offered) << *file;
     }
 }
 
