@@ -46,8 +46,11 @@ TEST(RepairCommand, RefusalsLeaveEveryFileAsItWas) {
     writeFile(existing, Bytes{1, 2, 3});
     const fs::path ogg = folder / "sound.ogg";
     writeFile(ogg, concat({text("OggS"), Bytes(60, 0)}));
+    // Where the system makes no links, as under Wine, the case of the link is left out.
     const fs::path link = folder / "link.avi";
-    fs::create_symlink(file, link);
+    std::error_code noLinks;
+    fs::create_symlink(file, link, noLinks);
+    const bool linked = !noLinks;
     const fs::path fresh = folder / "fresh.avi";
 
     struct Case {
@@ -56,16 +59,19 @@ TEST(RepairCommand, RefusalsLeaveEveryFileAsItWas) {
         int status;
         const char* says;
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"an existing OUT", {"--repair", utf8(existing), utf8(file)}, 1, "--force"},
         {"OUT is FILE", {"--repair", utf8(file), utf8(file), "--force"}, 1, "itself"},
-        {"OUT is a link to FILE", {"--repair", utf8(link), utf8(file), "--force"}, 1, "itself"},
         {"FILE is missing", {"--repair", utf8(fresh), utf8(folder / "none.avi")}, 1, "no such"},
         {"FILE is not an AVI file", {"--repair", utf8(fresh), utf8(ogg)}, 1, "not an AVI"},
         {"FILE needs no repair", {"--repair", utf8(fresh), utf8(whole)}, 0, "--even-if-complete"},
         {"two files", {"--repair", utf8(fresh), utf8(file), utf8(file)}, 2, "exactly one"},
         {"with --check", {"--repair", utf8(fresh), "--check", utf8(file)}, 2, "exactly one"},
     };
+    if (linked) {
+        cases.push_back(
+            {"OUT is a link to FILE", {"--repair", utf8(link), utf8(file), "--force"}, 1, "itself"});
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const CommandRun run = runInProcess(c.args);
@@ -74,11 +80,12 @@ TEST(RepairCommand, RefusalsLeaveEveryFileAsItWas) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(readFile(file), original);
         EXPECT_EQ(readFile(existing), (Bytes{1, 2, 3}));
-        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(fs::is_symlink(link), linked);
         EXPECT_FALSE(fs::exists(fresh));
     }
     // Nothing but the files of the test is left in the folder: no temporary file.
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator{}), 5);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator{}),
+              linked ? 5 : 4);
 
     const CommandRun forced = runInProcess({"--repair", utf8(existing), utf8(file), "--force"});
     EXPECT_EQ(forced.status, 0) << forced.err;
